@@ -1,0 +1,18 @@
+find_package(Qt5 REQUIRED COMPONENTS Test)
+
+set(VANDREL_TEST_ENV
+    QT_QPA_PLATFORM=offscreen
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "VANDREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+
+# vandrel_add_qtest(NAME SOURCES src... [LIBRARIES lib...])
+# One QtTest program, registered with CTest and run offscreen.
+function(vandrel_add_qtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE vandrel_engine Qt5::Test ${ARG_LIBRARIES})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${VANDREL_TEST_ENV}")
+endfunction()

@@ -1,0 +1,42 @@
+#ifndef VANDREL_PROFILES_PROFILESETTINGS_H
+#define VANDREL_PROFILES_PROFILESETTINGS_H
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+// The read-only settings file "VandrelSet.ini": [Sys] Devs, Addr, Ver and one
+// section Dev<i> (Name, PBin, NBin, NS19) per device profile, i from 0.
+
+inline QString SettingsFileName() { return QStringLiteral("VandrelSet.ini"); }
+
+// "Dev%1/" with the index in plain decimal.
+QString ProfileGroup(int index);
+
+struct ProfilePaths
+{
+    QString sourcePath;  // PBin
+    QString imagePath;   // NBin
+    QString srecordPath; // NS19
+};
+
+// One reading of the settings file. Text is UTF-8 (with or without a
+// byte-order mark); a file that is not valid UTF-8 is read in the local
+// 8-bit encoding. Missing keys give their defaults; nothing is ever written.
+class ProfileSettings
+{
+public:
+    explicit ProfileSettings(const QString &fileName = SettingsFileName());
+
+    int deviceCount() const;            // Sys/Devs, 0 when absent or not a number
+    QString deviceName(int index) const; // Dev<i>/Name, "" when absent
+    QStringList deviceNames() const;     // names of devices 0 .. deviceCount()-1
+    QString startAddress() const;        // Sys/Addr, "0" when absent
+    QString version() const;             // Sys/Ver, "0" when absent
+    ProfilePaths paths(int index) const;  // Dev<i>/PBin, NBin, NS19, "" when absent
+
+private:
+    mutable QSettings m_settings;
+};
+
+#endif
