@@ -1,0 +1,222 @@
+#include "convert/conversion.h"
+
+#include "convert/srecordwriter.h"
+#include "image/imagestamp.h"
+
+#include <QFile>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace {
+constexpr int CopyChunkSize = 64 * 1024;
+constexpr quint32 MaxVersion = 0xFFFF;
+constexpr qint64 AddressSpaceSize = 0x100000000LL;
+
+ConversionResult failure(ConversionStatus status, const QString &detail)
+{
+    return ConversionResult{status, detail};
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString hex32(qint64 value)
+{
+    return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x"));
+}
+
+std::filesystem::path toFsPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// True when both paths name one existing file, whatever the spelling:
+// relative or absolute, "..", symbolic or hard links, letter case where the
+// file system ignores it.
+bool sameFile(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(toFsPath(a), toFsPath(b), error);
+    return !error && same;
+}
+
+// Flushes and closes; false when anything written did not reach the file.
+bool closeChecked(QFile &file)
+{
+    const bool flushed = !file.isWritable() || file.flush();
+    file.close();
+    return flushed && file.error() == QFileDevice::NoError;
+}
+
+ConversionResult run(const ConversionRequest &request, const std::optional<QDateTime> &stampTime)
+{
+    // Checked before any file is opened, so a refused run changes nothing.
+    bool ok = false;
+    const uint version = request.versionText.toUInt(&ok, 10);
+    if (!ok || version > MaxVersion) {
+        return failure(ConversionStatus::VersionInvalid,
+                       QStringLiteral("software version %1 is not a whole number from 0 to 65535")
+                           .arg(quoted(request.versionText)));
+    }
+    const quint32 startAddress = request.addressText.toUInt(&ok, 16);
+    if (!ok) {
+        return failure(ConversionStatus::AddressInvalid,
+                       QStringLiteral("start address %1 is not a hexadecimal number from 0 to FFFFFFFF")
+                           .arg(quoted(request.addressText)));
+    }
+
+    QFile source(request.sourcePath);
+    if (!source.open(QIODevice::ReadOnly)) {
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("cannot open source image %1: %2")
+                           .arg(quoted(request.sourcePath), source.errorString()));
+    }
+    // A device such as /dev/zero would never end.
+    if (source.isSequential()) {
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("source image %1 is not a regular file").arg(quoted(request.sourcePath)));
+    }
+
+    const qint64 sourceSize = source.size();
+    const qint64 imageSize = sourceSize + ImageLayout::FrameSize;
+    if (imageSize > ImageLayout::MaxImageSize) {
+        return failure(ConversionStatus::SourceTooLarge,
+                       QStringLiteral("source image %1 has %2 bytes; at most %3 fit the image's 32-bit length")
+                           .arg(quoted(request.sourcePath), QString::number(sourceSize),
+                                QString::number(ImageLayout::MaxImageSize - ImageLayout::FrameSize)));
+    }
+    if (imageSize > AddressSpaceSize - startAddress) {
+        return failure(ConversionStatus::AddressInvalid,
+                       QStringLiteral("a new image of %1 bytes from start address %2 would run past 0xFFFFFFFF")
+                           .arg(QString::number(imageSize), hex32(startAddress)));
+    }
+
+    // Opening with truncation would destroy the file about to be read.
+    if (sameFile(request.imagePath, request.sourcePath)) {
+        return failure(ConversionStatus::ImagePathInvalid,
+                       QStringLiteral("new image %1 is the source image").arg(quoted(request.imagePath)));
+    }
+    QFile image(request.imagePath);
+    if (!image.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        return failure(ConversionStatus::ImagePathInvalid,
+                       QStringLiteral("cannot open new image %1: %2")
+                           .arg(quoted(request.imagePath), image.errorString()));
+    }
+    const auto imageWriteFailed = [&]() {
+        return failure(ConversionStatus::ImageWriteFailed,
+                       QStringLiteral("cannot write new image %1: %2")
+                           .arg(quoted(request.imagePath), image.errorString()));
+    };
+
+    if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
+        return imageWriteFailed();
+
+    QByteArray chunk(CopyChunkSize, Qt::Uninitialized);
+    qint64 copied = 0;
+    for (;;) {
+        const qint64 n = source.read(chunk.data(), CopyChunkSize);
+        if (n < 0) {
+            return failure(ConversionStatus::SourceReadFailed,
+                           QStringLiteral("cannot read source image %1: %2")
+                               .arg(quoted(request.sourcePath), source.errorString()));
+        }
+        if (n == 0)
+            break;
+        if (image.write(chunk.constData(), n) != n)
+            return imageWriteFailed();
+        copied += n;
+    }
+    if (copied != sourceSize) {
+        return failure(ConversionStatus::SourceReadFailed,
+                       QStringLiteral("source image %1 changed while it was read")
+                           .arg(quoted(request.sourcePath)));
+    }
+
+    const bool stamped = stampTime ? StampImage(&image, 1, quint16(version), *stampTime)
+                                   : StampImage(&image, 1, quint16(version));
+    if (!stamped || !image.flush())
+        return imageWriteFailed();
+
+    if (sameFile(request.srecordPath, request.sourcePath) || sameFile(request.srecordPath, request.imagePath)) {
+        return failure(ConversionStatus::SRecordPathInvalid,
+                       QStringLiteral("S-record file %1 is the source image or the new image")
+                           .arg(quoted(request.srecordPath)));
+    }
+    QFile srecords(request.srecordPath);
+    if (!srecords.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        return failure(ConversionStatus::SRecordPathInvalid,
+                       QStringLiteral("cannot open S-record file %1: %2")
+                           .arg(quoted(request.srecordPath), srecords.errorString()));
+    }
+    const auto srecordWriteFailed = [&]() {
+        return failure(ConversionStatus::SRecordWriteFailed,
+                       QStringLiteral("cannot write S-record file %1: %2")
+                           .arg(quoted(request.srecordPath), srecords.errorString()));
+    };
+
+    switch (WriteSRecords(&image, startAddress, &srecords)) {
+    case SRecordResult::Written:
+        break;
+    case SRecordResult::ImageReadFailed:
+        return failure(ConversionStatus::ImageWriteFailed,
+                       QStringLiteral("cannot read back new image %1: %2")
+                           .arg(quoted(request.imagePath), image.errorString()));
+    case SRecordResult::OutputWriteFailed:
+        return srecordWriteFailed();
+    }
+
+    if (!closeChecked(image))
+        return imageWriteFailed();
+    source.close();
+    if (!closeChecked(srecords))
+        return srecordWriteFailed();
+    return ConversionResult{};
+}
+} // namespace
+
+ConversionResult RunConversion(const ConversionRequest &request)
+{
+    return run(request, std::nullopt);
+}
+
+ConversionResult RunConversion(const ConversionRequest &request, const QDateTime &stampTime)
+{
+    return run(request, stampTime);
+}
+
+QString ConversionMessage(ConversionStatus status)
+{
+    switch (status) {
+    case ConversionStatus::Succeeded:
+        return QStringLiteral("转换成功！");
+    case ConversionStatus::VersionInvalid:
+        return QStringLiteral("软件版本不正确！");
+    case ConversionStatus::AddressInvalid:
+        return QStringLiteral("程序起始地址不正确！");
+    case ConversionStatus::SourceNotFound:
+        return QStringLiteral("原始.bin文件找不到！");
+    case ConversionStatus::SourceTooLarge:
+        return QStringLiteral("原始.bin文件过大！");
+    case ConversionStatus::ImagePathInvalid:
+        return QStringLiteral("生成.bin文件路径不正确！");
+    case ConversionStatus::SRecordPathInvalid:
+        return QStringLiteral("生成.S19文件路径不正确！");
+    case ConversionStatus::SourceReadFailed:
+        return QStringLiteral("原始.bin文件读取失败！");
+    case ConversionStatus::ImageWriteFailed:
+        return QStringLiteral("生成.bin文件写入失败！");
+    case ConversionStatus::SRecordWriteFailed:
+        return QStringLiteral("生成.S19文件写入失败！");
+    }
+    return QString();
+}
