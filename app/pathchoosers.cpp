@@ -1,0 +1,43 @@
+#include "app/mainwindow.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+
+// The three "选择" buttons: a file dialog that starts at the field's path and
+// puts the absolute path of the chosen file into that field.
+
+namespace {
+
+using FileDialogFunction = QString (*)(QWidget *, const QString &, const QString &, const QString &,
+                                       QString *, QFileDialog::Options);
+
+QString BinFilter() { return QStringLiteral("bin file(*.bin)"); }
+QString SaveCaption() { return QStringLiteral("保存"); }
+
+void ChoosePath(QWidget *window, QLineEdit *field, FileDialogFunction dialog,
+                const QString &caption, const QString &filter)
+{
+    const QString chosen = dialog(window, caption, field->text(), filter, nullptr, QFileDialog::Options());
+    if (chosen.isEmpty())
+        return; // cancelled: the field keeps what it held
+    field->setText(QFileInfo(chosen).absoluteFilePath());
+}
+
+} // namespace
+
+void MainWindow::PBinButton()
+{
+    ChoosePath(this, PBinLineEdit, &QFileDialog::getOpenFileName, QStringLiteral("选择路径.bin"), BinFilter());
+}
+
+void MainWindow::NBinButton()
+{
+    ChoosePath(this, NBinLineEdit, &QFileDialog::getSaveFileName, SaveCaption(), BinFilter());
+}
+
+void MainWindow::NS19Button()
+{
+    ChoosePath(this, NS19LineEdit, &QFileDialog::getSaveFileName, SaveCaption(),
+               QStringLiteral("s19 file(*.s19)"));
+}
