@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -12,12 +13,23 @@ constexpr int ReadBlockSize = 4096 * SRecord::MaxDataBytes;
 // image cannot outgrow a QByteArray. Firmware images never get near it.
 constexpr int MaxPendingText = 256 * 1024 * 1024;
 
-const char HexDigits[] = "0123456789ABCDEF";
+// The two upper-case hex digits of every byte value, side by side.
+constexpr std::array<char, 512> makeHexPairs()
+{
+    constexpr char digits[] = "0123456789ABCDEF";
+    std::array<char, 512> pairs{};
+    for (int value = 0; value < 256; ++value) {
+        pairs[2 * value] = digits[value >> 4];
+        pairs[2 * value + 1] = digits[value & 0x0F];
+    }
+    return pairs;
+}
+
+constexpr std::array<char, 512> HexPairs = makeHexPairs();
 
 inline char *putHexByte(char *out, quint8 value)
 {
-    out[0] = HexDigits[value >> 4];
-    out[1] = HexDigits[value & 0x0F];
+    std::memcpy(out, &HexPairs[2 * value], 2);
     return out + 2;
 }
 

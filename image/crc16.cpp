@@ -1,5 +1,7 @@
 #include "image/crc16.h"
 
+#include <array>
+
 // MSB-first table of the polynomial 0x1021: entry i is i << 8 shifted left
 // eight times, XORed with 0x1021 after each shift that drops a 1 bit.
 const quint16 Crc16Table[256] = {
@@ -37,6 +39,33 @@ const quint16 Crc16Table[256] = {
     0x6E17, 0x7E36, 0x4E55, 0x5E74, 0x2E93, 0x3EB2, 0x0ED1, 0x1EF0,
 };
 
+namespace {
+// SliceTables[k][i]: the CRC of byte i followed by k zero bytes, so that
+// eight bytes fold into the CRC with eight independent lookups.
+constexpr int SliceCount = 8;
+using SliceTableSet = std::array<std::array<quint16, 256>, SliceCount>;
+
+constexpr SliceTableSet makeSliceTables()
+{
+    SliceTableSet tables{};
+    for (int i = 0; i < 256; ++i) {
+        quint16 crc = quint16(i << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = quint16((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+        tables[0][i] = crc;
+    }
+    for (int k = 1; k < SliceCount; ++k) {
+        for (int i = 0; i < 256; ++i) {
+            const quint16 previous = tables[k - 1][i];
+            tables[k][i] = quint16((previous << 8) ^ tables[0][previous >> 8]);
+        }
+    }
+    return tables;
+}
+
+constexpr SliceTableSet SliceTables = makeSliceTables();
+} // namespace
+
 quint16 Crc16Update(quint8 byte, quint16 crc)
 {
     return quint16(((crc << 8) | byte) ^ Crc16Table[crc >> 8]);
@@ -54,9 +83,23 @@ quint16 Crc16Finish(quint16 crc)
     return Crc16Update(0, Crc16Update(0, crc));
 }
 
+quint16 Crc16Continue(quint16 crc, const quint8 *data, qint64 length)
+{
+    const auto &t = SliceTables;
+    qint64 i = 0;
+    for (; i + SliceCount <= length; i += SliceCount) {
+        const quint8 *b = data + i;
+        crc = quint16(t[7][quint8(b[0] ^ (crc >> 8))] ^ t[6][quint8(b[1] ^ crc)] ^ t[5][b[2]] ^ t[4][b[3]]
+                      ^ t[3][b[4]] ^ t[2][b[5]] ^ t[1][b[6]] ^ t[0][b[7]]);
+    }
+    for (; i < length; ++i)
+        crc = quint16((crc << 8) ^ t[0][quint8((crc >> 8) ^ data[i])]);
+    return crc;
+}
+
 quint16 Crc16(const quint8 *data, int length)
 {
     if (!data || length <= 0)
         return 0;
-    return Crc16Finish(Crc16Append(0, data, length));
+    return Crc16Continue(0, data, length);
 }

@@ -18,6 +18,11 @@ quint16 Crc16Append(quint16 crc, const quint8 *data, qint64 length);
 // The two zero-byte flush steps that end an augmented CRC.
 quint16 Crc16Finish(quint16 crc);
 
+// The CRC-16 of a message continued by one more block: crc is the CRC of
+// what came before (0 at the start), the result that of everything so far.
+// Equal to Crc16Finish(Crc16Append(...)), computed eight bytes at a time.
+quint16 Crc16Continue(quint16 crc, const quint8 *data, qint64 length);
+
 // CRC-16 of a whole block; a length of 0 gives 0.
 quint16 Crc16(const quint8 *data, int length);
 

@@ -101,12 +101,11 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
             return false;
         if (n == 0)
             break;
-        crc = Crc16Append(crc, ImageBuffer, n);
+        crc = Crc16Continue(crc, ImageBuffer, n);
         payloadRead += n;
     }
     if (payloadRead != size - HeaderSize)
         return false;
-    crc = Crc16Finish(crc);
 
     // High byte first in both byte orders.
     const char trailer[TrailerSize] = {char(crc >> 8), char(crc & 0xFF), 0, 0};
