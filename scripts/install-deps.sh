@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages that the build, the tests and the
+# examples need. Does nothing when they are all present, so it can run again.
+set -euo pipefail
+
+packages=(
+    cmake g++ make              # the build
+    qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test
+    clang libclang-rt-dev       # libFuzzer for the fuzz target
+    srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
+    xvfb xauth xdotool          # the window smoke test and the run command
+    fonts-wqy-microhei          # Chinese glyphs in the window
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
