@@ -1,0 +1,83 @@
+#include "tests/image/referencetools.h"
+
+#include <QProcess>
+#include <QStringList>
+
+namespace {
+
+constexpr int ToolTimeoutMs = 120000;
+
+bool RunTool(const QString &program, const QStringList &arguments, QByteArray *output,
+             QString *error)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(ToolTimeoutMs)) {
+        *error = QStringLiteral("%1 did not start: %2").arg(program, process.errorString());
+        return false;
+    }
+    if (!process.waitForFinished(ToolTimeoutMs)) {
+        *error = QStringLiteral("%1 did not finish: %2").arg(program, process.errorString());
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        *error = QStringLiteral("%1 %2 failed (%3): %4")
+                     .arg(program, arguments.join(QLatin1Char(' ')))
+                     .arg(process.exitCode())
+                     .arg(QString::fromLocal8Bit(process.readAllStandardError()));
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+
+QString Hex(quint32 value)
+{
+    return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+bool PythonCrcHqx(const QString &path, quint16 *crc, QString *error)
+{
+    const QString script = QStringLiteral(
+        "import binascii, sys\n"
+        "print(binascii.crc_hqx(open(sys.argv[1], 'rb').read(), 0))\n");
+    QByteArray output;
+    if (!RunTool(QStringLiteral("python3"), {QStringLiteral("-c"), script, path}, &output, error))
+        return false;
+    bool ok = false;
+    const uint value = output.trimmed().toUInt(&ok);
+    if (!ok || value > 0xFFFF) {
+        *error = QStringLiteral("python3 printed %1").arg(QString::fromLatin1(output));
+        return false;
+    }
+    *crc = quint16(value);
+    return true;
+}
+
+bool SrecCatToBinary(const QString &srecordPath, quint32 startAddress,
+                     const QString &binaryPath, QString *error)
+{
+    // srec_cat takes a negative offset as "-offset -0x...".
+    return RunTool(QStringLiteral("srec_cat"),
+                   {srecordPath, QStringLiteral("-motorola"), QStringLiteral("-offset"),
+                    QLatin1Char('-') + Hex(startAddress), QStringLiteral("-o"), binaryPath,
+                    QStringLiteral("-binary")},
+                   nullptr, error);
+}
+
+bool ObjcopyToSRecords(const QString &binaryPath, quint32 startAddress,
+                       const QString &srecordPath, QString *error)
+{
+    return RunTool(QStringLiteral("objcopy"),
+                   {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"),
+                    QStringLiteral("srec"), QStringLiteral("--srec-len=16"),
+                    QStringLiteral("--srec-forceS3"),
+                    QStringLiteral("--change-addresses=") + Hex(startAddress), binaryPath,
+                    srecordPath},
+                   nullptr, error);
+}
