@@ -1,5 +1,6 @@
 #include "profiles/profilesettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTextCodec>
 #include <QVariant>
@@ -20,12 +21,14 @@ QTextCodec *CodecForSettingsText(const QByteArray &bytes)
     return validUtf8 ? utf8 : QTextCodec::codecForLocale();
 }
 
-QTextCodec *CodecForSettingsFile(const QString &fileName)
+bool WriteSnapshot(QTemporaryFile &snapshot, const QByteArray &bytes)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QTextCodec::codecForName(Utf8CodecName);
-    return CodecForSettingsText(file.readAll());
+    snapshot.setFileTemplate(QDir::tempPath() + QStringLiteral("/vandrel-settings-XXXXXX.ini"));
+    if (!snapshot.open())
+        return false;
+    const bool written = snapshot.write(bytes) == bytes.size() && snapshot.flush();
+    snapshot.close();
+    return written;
 }
 
 QString TextValue(QSettings &settings, const QString &key)
@@ -41,21 +44,31 @@ QString ProfileGroup(int index)
 }
 
 ProfileSettings::ProfileSettings(const QString &fileName)
-    : m_settings(fileName, QSettings::IniFormat)
 {
-    // QSettings parses sections lazily, so the codec set here applies as long
-    // as nothing has been read through this object yet.
-    m_settings.setIniCodec(CodecForSettingsFile(fileName));
+    QFile file(fileName);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+
+    // QSettings keeps every parsed INI file in a process-wide cache, keyed by
+    // path, and parses it again only when its size or time stamp changed; a
+    // cached file also keeps the codec of its first reader. Parsing a private
+    // copy of the bytes just read sees the file as it is now, decoded with the
+    // codec chosen for exactly these bytes. Without a copy, read it in place.
+    const QString parsedFile = !bytes.isEmpty() && WriteSnapshot(m_snapshot, bytes)
+        ? m_snapshot.fileName()
+        : fileName;
+    m_settings = std::make_unique<QSettings>(parsedFile, QSettings::IniFormat);
+    // Sections are parsed at the first read, so the codec set here applies.
+    m_settings->setIniCodec(CodecForSettingsText(bytes));
 }
 
 int ProfileSettings::deviceCount() const
 {
-    return m_settings.value(QStringLiteral("Sys/Devs"), 0).toInt();
+    return m_settings->value(QStringLiteral("Sys/Devs"), 0).toInt();
 }
 
 QString ProfileSettings::deviceName(int index) const
 {
-    return TextValue(m_settings, ProfileGroup(index) + QStringLiteral("Name"));
+    return TextValue(*m_settings, ProfileGroup(index) + QStringLiteral("Name"));
 }
 
 QStringList ProfileSettings::deviceNames() const
@@ -69,20 +82,20 @@ QStringList ProfileSettings::deviceNames() const
 
 QString ProfileSettings::startAddress() const
 {
-    return m_settings.value(QStringLiteral("Sys/Addr"), 0).toString();
+    return m_settings->value(QStringLiteral("Sys/Addr"), 0).toString();
 }
 
 QString ProfileSettings::version() const
 {
-    return m_settings.value(QStringLiteral("Sys/Ver"), 0).toString();
+    return m_settings->value(QStringLiteral("Sys/Ver"), 0).toString();
 }
 
 ProfilePaths ProfileSettings::paths(int index) const
 {
     const QString group = ProfileGroup(index);
     ProfilePaths result;
-    result.sourcePath = TextValue(m_settings, group + QStringLiteral("PBin"));
-    result.imagePath = TextValue(m_settings, group + QStringLiteral("NBin"));
-    result.srecordPath = TextValue(m_settings, group + QStringLiteral("NS19"));
+    result.sourcePath = TextValue(*m_settings, group + QStringLiteral("PBin"));
+    result.imagePath = TextValue(*m_settings, group + QStringLiteral("NBin"));
+    result.srecordPath = TextValue(*m_settings, group + QStringLiteral("NS19"));
     return result;
 }

@@ -4,6 +4,9 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
+
+#include <memory>
 
 // The read-only settings file "VandrelSet.ini": [Sys] Devs, Addr, Ver and one
 // section Dev<i> (Name, PBin, NBin, NS19) per device profile, i from 0.
@@ -36,7 +39,8 @@ public:
     ProfilePaths paths(int index) const;  // Dev<i>/PBin, NBin, NS19, "" when absent
 
 private:
-    mutable QSettings m_settings;
+    QTemporaryFile m_snapshot; // the bytes read, when they could be copied
+    std::unique_ptr<QSettings> m_settings;
 };
 
 #endif

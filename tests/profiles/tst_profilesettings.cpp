@@ -1,0 +1,231 @@
+#include "profiles/profilesettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+#include <memory>
+
+// Each test runs in an empty working directory of its own, where it writes
+// the settings file under test.
+class TestProfileSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void missingFileGivesDefaultsAndIsNotCreated();
+    void deviceNames_data();
+    void deviceNames();
+    void sharedValues_data();
+    void sharedValues();
+    void paths_data();
+    void paths();
+    void pathsComeFromTheirOwnKeysAndGroup();
+    void encoding_data();
+    void encoding();
+    void changedFileIsReadAnewEvenWithSameSizeAndTime();
+
+private:
+    void writeSettings(const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+};
+
+void TestProfileSettings::init()
+{
+    m_previousDir = QDir::currentPath();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void TestProfileSettings::cleanup()
+{
+    QTextCodec::setCodecForLocale(nullptr);
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+void TestProfileSettings::writeSettings(const QByteArray &bytes)
+{
+    QFile file(SettingsFileName());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+void TestProfileSettings::missingFileGivesDefaultsAndIsNotCreated()
+{
+    {
+        const ProfileSettings settings;
+        QCOMPARE(settings.deviceCount(), 0);
+        QCOMPARE(settings.deviceNames(), QStringList());
+        QCOMPARE(settings.startAddress(), QStringLiteral("0"));
+        QCOMPARE(settings.version(), QStringLiteral("0"));
+        const ProfilePaths paths = settings.paths(0);
+        QVERIFY(paths.sourcePath.isEmpty());
+        QVERIFY(paths.imagePath.isEmpty());
+        QVERIFY(paths.srecordPath.isEmpty());
+    }
+    QVERIFY(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+void TestProfileSettings::deviceNames_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QStringList>("names");
+
+    const QByteArray sections = "[Dev0]\nName=A\n[Dev1]\nName=B\n[Dev2]\nName=C\n[Dev3]\nName=D\n";
+    QTest::newRow("Devs absent") << sections << QStringList();
+    QTest::newRow("Devs 0") << "[Sys]\nDevs=0\n" + sections << QStringList();
+    QTest::newRow("Devs negative") << "[Sys]\nDevs=-2\n" + sections << QStringList();
+    QTest::newRow("Devs not a number") << "[Sys]\nDevs=two\n" + sections << QStringList();
+    QTest::newRow("Devs a list") << "[Sys]\nDevs=2,3\n" + sections << QStringList();
+    QTest::newRow("fewer than sections") << "[Sys]\nDevs=2\n" + sections << QStringList{"A", "B"};
+    QTest::newRow("gap keeps its place")
+        << QByteArray("[Sys]\nDevs=3\n[Dev0]\nName=A\n[Dev2]\nName=C\n") << QStringList{"A", "", "C"};
+
+    QStringList eleven;
+    for (int i = 0; i < 11; ++i)
+        eleven.append(QString());
+    eleven[1] = QStringLiteral("B");
+    eleven[10] = QStringLiteral("K");
+    QTest::newRow("eleventh from Dev10")
+        << QByteArray("[Sys]\nDevs=11\n[Dev1]\nName=B\n[Dev010]\nName=padded\n[Dev10]\nName=K\n") << eleven;
+}
+
+void TestProfileSettings::deviceNames()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QStringList, names);
+    writeSettings(ini);
+
+    const ProfileSettings settings;
+    QCOMPARE(settings.deviceNames(), names);
+}
+
+void TestProfileSettings::sharedValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("version");
+
+    QTest::newRow("as written") << QByteArray("[Sys]\nAddr=08000000\nVer=101\n") << "08000000" << "101";
+    QTest::newRow("absent") << QByteArray("[Sys]\nDevs=1\n") << "0" << "0";
+    // Only the conversion judges these texts.
+    QTest::newRow("not numbers") << QByteArray("[Sys]\nAddr=8000G00\nVer=v1.2\n") << "8000G00" << "v1.2";
+}
+
+void TestProfileSettings::sharedValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, address);
+    QFETCH(QString, version);
+    writeSettings(ini);
+
+    const ProfileSettings settings;
+    QCOMPARE(settings.startAddress(), address);
+    QCOMPARE(settings.version(), version);
+}
+
+void TestProfileSettings::paths_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("relative") << QByteArray("PBin=firmware/app.bin") << "firmware/app.bin";
+    QTest::newRow("doubled backslashes") << QByteArray("PBin=D:\\\\fw\\\\app.bin") << "D:\\fw\\app.bin";
+    QTest::newRow("Qt's unicode escape") << QByteArray("PBin=fw/\\x7535\\x673a.bin") << QStringLiteral("fw/电机.bin");
+    QTest::newRow("spaces kept inside") << QByteArray("PBin=my firmware/app 2.bin") << "my firmware/app 2.bin";
+    // An unquoted comma makes a list, which is no path.
+    QTest::newRow("unquoted comma") << QByteArray("PBin=fw/a,b.bin") << "";
+    QTest::newRow("quoted comma") << QByteArray("PBin=\"fw/a,b.bin\"") << "fw/a,b.bin";
+    QTest::newRow("absent") << QByteArray("Name=A") << "";
+}
+
+void TestProfileSettings::paths()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, path);
+    writeSettings("[Dev0]\n" + line + "\n");
+
+    QCOMPARE(ProfileSettings().paths(0).sourcePath, path);
+}
+
+void TestProfileSettings::pathsComeFromTheirOwnKeysAndGroup()
+{
+    writeSettings("[Dev0]\nPBin=a.bin\nNBin=a_out.bin\nNS19=a.s19\n"
+                  "[Dev1]\nPBin=b.bin\nNS19=b.s19\n"
+                  "[Dev-1]\nPBin=minus.bin\n");
+
+    const ProfileSettings settings;
+    const ProfilePaths second = settings.paths(1);
+    QCOMPARE(second.sourcePath, QStringLiteral("b.bin"));
+    QCOMPARE(second.imagePath, QString());
+    QCOMPARE(second.srecordPath, QStringLiteral("b.s19"));
+    const ProfilePaths first = settings.paths(0);
+    QCOMPARE(first.imagePath, QStringLiteral("a_out.bin"));
+    QCOMPARE(first.srecordPath, QStringLiteral("a.s19"));
+    QCOMPARE(settings.paths(-1).sourcePath, QStringLiteral("minus.bin"));
+    QCOMPARE(settings.paths(2).sourcePath, QString());
+}
+
+void TestProfileSettings::encoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("localeCodec");
+
+    const QString text = QStringLiteral("[Sys]\nDevs=1\n[Dev0]\nName=电机驱动器\nPBin=固件/电机.bin\n");
+    const QByteArray utf8 = text.toUtf8();
+    QTextCodec *gbk = QTextCodec::codecForName("GBK");
+    QVERIFY(gbk);
+    const QByteArray gbkBytes = gbk->fromUnicode(text);
+    QVERIFY(gbkBytes != utf8);
+
+    QTest::newRow("UTF-8") << utf8 << QByteArray();
+    QTest::newRow("UTF-8 with byte-order mark") << "\xEF\xBB\xBF" + utf8 << QByteArray();
+    QTest::newRow("UTF-8 under a GBK locale") << utf8 << QByteArray("GBK");
+    QTest::newRow("UTF-8 with byte-order mark under a GBK locale") << "\xEF\xBB\xBF" + utf8 << QByteArray("GBK");
+    QTest::newRow("GBK under a GBK locale") << gbkBytes << QByteArray("GBK");
+}
+
+void TestProfileSettings::encoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, localeCodec);
+    if (!localeCodec.isEmpty())
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(localeCodec));
+    writeSettings(bytes);
+
+    const ProfileSettings settings;
+    QCOMPARE(settings.deviceCount(), 1);
+    QCOMPARE(settings.deviceName(0), QStringLiteral("电机驱动器"));
+    QCOMPARE(settings.paths(0).sourcePath, QStringLiteral("固件/电机.bin"));
+}
+
+// A file edited while the program runs is seen at the next reading, also
+// when the edit keeps its size and the file system's clock is too coarse to
+// give it a new time stamp.
+void TestProfileSettings::changedFileIsReadAnewEvenWithSameSizeAndTime()
+{
+    writeSettings("[Dev0]\nPBin=fw/v1.bin\n");
+    const QDateTime firstWrite = QFileInfo(SettingsFileName()).lastModified();
+    QCOMPARE(ProfileSettings().paths(0).sourcePath, QStringLiteral("fw/v1.bin"));
+
+    writeSettings("[Dev0]\nPBin=fw/v2.bin\n");
+    QFile file(SettingsFileName());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(firstWrite, QFileDevice::FileModificationTime));
+    file.close();
+
+    QCOMPARE(ProfileSettings().paths(0).sourcePath, QStringLiteral("fw/v2.bin"));
+}
+
+QTEST_GUILESS_MAIN(TestProfileSettings)
+#include "tst_profilesettings.moc"
