@@ -1,0 +1,33 @@
+#include "cli/clioutput.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+QTextStream &StandardOutput()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &StandardError()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void PrintError(const QString &message)
+{
+    StandardOutput().flush();
+    StandardError() << QCoreApplication::applicationName() << ": " << message << '\n';
+    StandardError().flush();
+}
+
+int UsageError(const QString &message, const QString &command)
+{
+    PrintError(message);
+    const QString help = command.isEmpty() ? QStringLiteral("--help") : command + QStringLiteral(" --help");
+    StandardError() << "Try '" << QCoreApplication::applicationName() << ' ' << help << "' for more information.\n";
+    StandardError().flush();
+    return ExitUsage;
+}

@@ -1,0 +1,33 @@
+#ifndef VANDREL_CLI_CONVERTCOMMAND_H
+#define VANDREL_CLI_CONVERTCOMMAND_H
+
+#include "cli/commandparser.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+// "convert": writes the stamped image and its S-record file through the
+// same conversion function as the window.
+class ConvertCommand
+{
+public:
+    ConvertCommand();
+
+    QString help() const;
+    int run(const QStringList &arguments);
+
+private:
+    QCommandLineParser m_parser;
+    CommandHelp m_help;
+    QCommandLineOption m_source;
+    QCommandLineOption m_image;
+    QCommandLineOption m_srecord;
+    QCommandLineOption m_address;
+    QCommandLineOption m_version;
+    QCommandLineOption m_profile;
+    QCommandLineOption m_settings;
+    QCommandLineOption m_time;
+};
+
+#endif

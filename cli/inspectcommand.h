@@ -1,0 +1,28 @@
+#ifndef VANDREL_CLI_INSPECTCOMMAND_H
+#define VANDREL_CLI_INSPECTCOMMAND_H
+
+#include "cli/commandparser.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+// "inspect": reads a stamped image, and optionally its S-record file, and
+// gives a verdict per check.
+class InspectCommand
+{
+public:
+    InspectCommand();
+
+    QString help() const;
+    int run(const QStringList &arguments);
+
+private:
+    QCommandLineParser m_parser;
+    CommandHelp m_help;
+    QCommandLineOption m_srecord;
+    QCommandLineOption m_address;
+    QCommandLineOption m_json;
+};
+
+#endif

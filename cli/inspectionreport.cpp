@@ -1,0 +1,159 @@
+#include "cli/inspectionreport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+QString hexDigits(quint32 value, int width)
+{
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+}
+
+QString hex(quint32 value, int width)
+{
+    return QStringLiteral("0x") + hexDigits(value, width);
+}
+
+QString byteOrderText(const ImageInspection &image)
+{
+    return image.bigEndian ? QStringLiteral("big-endian") : QStringLiteral("little-endian");
+}
+
+QString stampTimeOrNote(quint32 seconds)
+{
+    const QString text = StampTimeText(seconds);
+    return text.isEmpty() ? QStringLiteral("(beyond 2099)") : text;
+}
+
+void appendField(QStringList &lines, const QString &name, const QString &value)
+{
+    lines << QStringLiteral("  %1 %2").arg(name, -16).arg(value);
+}
+
+void appendChecks(QStringList &lines, const QVector<InspectionCheck> &checks)
+{
+    for (const InspectionCheck &check : checks)
+        lines << QStringLiteral("  %1 %2 %3")
+                     .arg(check.passed ? QStringLiteral("ok  ") : QStringLiteral("FAIL"))
+                     .arg(check.name, -16)
+                     .arg(check.detail);
+}
+
+QJsonObject checksObject(const QVector<InspectionCheck> &checks)
+{
+    QJsonObject object;
+    for (const InspectionCheck &check : checks)
+        object.insert(check.name, QJsonObject{{QStringLiteral("passed"), check.passed},
+                                              {QStringLiteral("detail"), check.detail}});
+    return object;
+}
+
+int failedCount(const QVector<InspectionCheck> &checks)
+{
+    return int(std::count_if(checks.cbegin(), checks.cend(), [](const InspectionCheck &c) { return !c.passed; }));
+}
+} // namespace
+
+bool InspectionReport::passed() const
+{
+    return image.passed() && (!srecords || srecords->passed());
+}
+
+QString InspectionReport::text() const
+{
+    QStringList lines;
+    lines << QStringLiteral("Image %1").arg(imagePath);
+    appendField(lines, QStringLiteral("file size"), QStringLiteral("%1 bytes").arg(image.fileSize));
+    if (image.hasHeader) {
+        appendField(lines, QStringLiteral("length"), QString::number(image.length));
+        appendField(lines, QStringLiteral("magic"), hex(image.magic, 8));
+        appendField(lines, QStringLiteral("byte order"),
+                    QStringLiteral("%1 (littleEndian field %2)").arg(byteOrderText(image)).arg(image.littleEndianField));
+        appendField(lines, QStringLiteral("stamp time"),
+                    QStringLiteral("%1 (%2 seconds since 1970)").arg(stampTimeOrNote(image.seconds)).arg(image.seconds));
+        appendField(lines, QStringLiteral("milliseconds"), QString::number(image.milliseconds));
+        appendField(lines, QStringLiteral("version"), QString::number(image.version));
+        appendField(lines, QStringLiteral("header checksum"), hex(image.checksum, 4));
+    }
+    if (image.hasTrailer) {
+        appendField(lines, QStringLiteral("CRC trailer"),
+                    QStringLiteral("%1, padding %2").arg(hex(image.trailerCrc, 4), hex(image.trailerPadding, 4)));
+    }
+    appendChecks(lines, image.checks);
+
+    if (srecords) {
+        lines << QStringLiteral("S-record file %1").arg(srecordPath);
+        appendField(lines, QStringLiteral("lines"), QString::number(srecords->lineCount));
+        appendField(lines, QStringLiteral("S3 records"),
+                    QStringLiteral("%1 (%2 data bytes)").arg(srecords->recordCount).arg(srecords->dataBytes));
+        if (srecords->firstAddress)
+            appendField(lines, QStringLiteral("first address"), hexDigits(*srecords->firstAddress, 8));
+        if (srecords->imageAddress)
+            appendField(lines, QStringLiteral("image address"), hexDigits(*srecords->imageAddress, 8));
+        appendChecks(lines, srecords->checks);
+    }
+
+    const int failed = failedCount(image.checks) + (srecords ? failedCount(srecords->checks) : 0);
+    lines << (failed == 0 ? QStringLiteral("Every check holds.")
+                          : QStringLiteral("%1 check%2 failed.").arg(failed).arg(failed == 1 ? QString() : QStringLiteral("s")));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QByteArray InspectionReport::json() const
+{
+    QJsonObject imageObject{
+        {QStringLiteral("path"), imagePath},
+        {QStringLiteral("fileSize"), double(image.fileSize)},
+        {QStringLiteral("passed"), image.passed()},
+        {QStringLiteral("checks"), checksObject(image.checks)},
+    };
+    if (image.hasHeader) {
+        imageObject.insert(QStringLiteral("header"), QJsonObject{
+            {QStringLiteral("length"), double(image.length)},
+            {QStringLiteral("magic"), hex(image.magic, 8)},
+            {QStringLiteral("byteOrder"), byteOrderText(image)},
+            {QStringLiteral("littleEndian"), double(image.littleEndianField)},
+            {QStringLiteral("seconds"), double(image.seconds)},
+            {QStringLiteral("stampTime"), StampTimeText(image.seconds).isEmpty()
+                 ? QJsonValue(QJsonValue::Null) : QJsonValue(StampTimeText(image.seconds))},
+            {QStringLiteral("milliseconds"), image.milliseconds},
+            {QStringLiteral("version"), image.version},
+            {QStringLiteral("checksum"), hex(image.checksum, 4)},
+        });
+    } else {
+        imageObject.insert(QStringLiteral("header"), QJsonValue::Null);
+    }
+    if (image.hasTrailer) {
+        imageObject.insert(QStringLiteral("trailer"), QJsonObject{
+            {QStringLiteral("crc"), hex(image.trailerCrc, 4)},
+            {QStringLiteral("padding"), hex(image.trailerPadding, 4)},
+        });
+    } else {
+        imageObject.insert(QStringLiteral("trailer"), QJsonValue::Null);
+    }
+
+    QJsonObject report{
+        {QStringLiteral("image"), imageObject},
+        {QStringLiteral("passed"), passed()},
+    };
+    if (srecords) {
+        const auto address = [](const std::optional<quint32> &value) {
+            return value ? QJsonValue(hexDigits(*value, 8)) : QJsonValue(QJsonValue::Null);
+        };
+        report.insert(QStringLiteral("s19"), QJsonObject{
+            {QStringLiteral("path"), srecordPath},
+            {QStringLiteral("lines"), double(srecords->lineCount)},
+            {QStringLiteral("records"), double(srecords->recordCount)},
+            {QStringLiteral("dataBytes"), double(srecords->dataBytes)},
+            {QStringLiteral("firstAddress"), address(srecords->firstAddress)},
+            {QStringLiteral("imageAddress"), address(srecords->imageAddress)},
+            {QStringLiteral("passed"), srecords->passed()},
+            {QStringLiteral("checks"), checksObject(srecords->checks)},
+        });
+    }
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+}

@@ -1,0 +1,68 @@
+#include "cli/clioutput.h"
+#include "cli/convertcommand.h"
+#include "cli/inspectcommand.h"
+#include "cli/profilescommand.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+QString overview()
+{
+    return QStringLiteral(
+        "Usage: vandrel-cli COMMAND [options]\n"
+        "       vandrel-cli --help | --version\n"
+        "\n"
+        "Stamps firmware images and writes their S-record files, as the Vandrel window does, and\n"
+        "checks images and S-record files.\n"
+        "\n"
+        "Commands:\n"
+        "  convert    write a stamped image and its S-record file\n"
+        "  profiles   list the device profiles of a settings file\n"
+        "  inspect    check a stamped image and, optionally, its S-record file\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     Displays this help: every command and option.\n"
+        "  -v, --version  Displays the version of vandrel-cli.\n"
+        "\n"
+        "Run 'vandrel-cli COMMAND --help' for one command.\n");
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vandrel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
+
+    ConvertCommand convert;
+    ProfilesCommand profiles;
+    InspectCommand inspect;
+
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString command = arguments.value(1);
+    const QStringList rest = arguments.mid(2);
+
+    if (command == QLatin1String("convert"))
+        return convert.run(rest);
+    if (command == QLatin1String("profiles"))
+        return profiles.run(rest);
+    if (command == QLatin1String("inspect"))
+        return inspect.run(rest);
+
+    if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
+        const QString separator(QStringLiteral("\n"));
+        StandardOutput() << overview() << separator << convert.help() << separator << profiles.help() << separator
+                         << inspect.help();
+        StandardOutput().flush();
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("-v") || command == QLatin1String("--version")) {
+        StandardOutput() << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
+        StandardOutput().flush();
+        return ExitSuccess;
+    }
+    if (command.isEmpty())
+        return UsageError(QStringLiteral("no command given (convert, profiles or inspect)"));
+    return UsageError(QStringLiteral("unknown command \"%1\" (convert, profiles or inspect)").arg(command));
+}

@@ -1,0 +1,29 @@
+#ifndef VANDREL_CLI_PROFILESCOMMAND_H
+#define VANDREL_CLI_PROFILESCOMMAND_H
+
+#include "cli/commandparser.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+// "profiles": lists the device profiles of a settings file, or prints one
+// path of one profile for scripts.
+class ProfilesCommand
+{
+public:
+    ProfilesCommand();
+
+    QString help() const;
+    int run(const QStringList &arguments);
+
+private:
+    QCommandLineParser m_parser;
+    CommandHelp m_help;
+    QCommandLineOption m_settings;
+    QCommandLineOption m_sourcePath;
+    QCommandLineOption m_imagePath;
+    QCommandLineOption m_srecordPath;
+};
+
+#endif

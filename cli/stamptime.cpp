@@ -1,0 +1,81 @@
+#include "cli/stamptime.h"
+
+#include <QRegularExpression>
+
+namespace {
+// The header's clock covers these years only.
+constexpr int FirstYear = 2000;
+constexpr int LastYear = 2099;
+
+bool inStampRange(const QDate &date)
+{
+    return date.year() >= FirstYear && date.year() <= LastYear;
+}
+
+QString rangeText()
+{
+    return QStringLiteral("%1-01-01 00:00:00 to %2-12-31 23:59:59").arg(FirstYear).arg(LastYear);
+}
+
+StampTimeChoice usageError(const QString &message)
+{
+    StampTimeChoice choice;
+    choice.error = message;
+    choice.usageError = true;
+    return choice;
+}
+
+StampTimeChoice fromTimeOption(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2}) ([0-9]{2}):([0-9]{2}):([0-9]{2})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    const auto number = [&match](int group) { return match.captured(group).toInt(); };
+    const QDate date = match.hasMatch() ? QDate(number(1), number(2), number(3)) : QDate();
+    const QTime time = match.hasMatch() ? QTime(number(4), number(5), number(6)) : QTime();
+    if (!date.isValid() || !time.isValid())
+        return usageError(QStringLiteral("--time \"%1\" is not a date and time of the form \"%2\"")
+                              .arg(text, StampTimeFormat()));
+    if (!inStampRange(date))
+        return usageError(QStringLiteral("--time \"%1\" is outside the stampable range %2").arg(text, rangeText()));
+    StampTimeChoice choice;
+    choice.time = QDateTime(date, time, Qt::UTC);
+    return choice;
+}
+
+StampTimeChoice fromSourceDateEpoch(const QByteArray &value)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,19}$"));
+    const QString text = QString::fromLatin1(value);
+    bool ok = false;
+    const qint64 seconds = digits.match(text).hasMatch() ? text.toLongLong(&ok) : 0;
+    if (!ok)
+        return usageError(QStringLiteral("SOURCE_DATE_EPOCH=\"%1\" is not a whole number of seconds since 1970")
+                              .arg(text));
+    const QDateTime time = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    if (!time.isValid() || !inStampRange(time.date()))
+        return usageError(QStringLiteral("SOURCE_DATE_EPOCH=%1 is outside the stampable range %2 (UTC)")
+                              .arg(text, rangeText()));
+    StampTimeChoice choice;
+    choice.time = time;
+    return choice;
+}
+} // namespace
+
+StampTimeChoice ChooseStampTime(const QString &timeText, const QByteArray &sourceDateEpoch)
+{
+    if (!timeText.isNull())
+        return fromTimeOption(timeText);
+    if (!sourceDateEpoch.isEmpty())
+        return fromSourceDateEpoch(sourceDateEpoch);
+
+    StampTimeChoice choice;
+    choice.fromClock = true;
+    choice.time = QDateTime::currentDateTime();
+    if (!inStampRange(choice.time.date())) {
+        choice.error = QStringLiteral("the local clock reads %1, outside the stampable range %2; give --time or SOURCE_DATE_EPOCH")
+                           .arg(choice.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), rangeText());
+        choice.time = QDateTime();
+    }
+    return choice;
+}

@@ -1,0 +1,314 @@
+#include "convert/srecordreader.h"
+
+#include "convert/srecordwriter.h"
+
+#include <QByteArray>
+#include <QIODevice>
+
+namespace {
+constexpr int AddressBytes = 4;
+constexpr int CountBytes = 1;
+constexpr int ChecksumBytes = 1;
+// Characters of an S3 line that carry no data: "S3", count, address, checksum.
+constexpr int S3FrameChars = 2 + 2 * (CountBytes + AddressBytes + ChecksumBytes);
+// One more than the longest line the writer makes, so an overlong line shows.
+constexpr int LineBufferSize = SRecord::FullLineLength + 2;
+
+QString hexDigits(quint32 value, int width)
+{
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A character as it can be shown in a message, whatever byte it is.
+QString shownChar(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F)
+        return QStringLiteral("'%1'").arg(QLatin1Char(c));
+    return QStringLiteral("byte 0x%1").arg(hexDigits(byte, 2));
+}
+
+// A line as it can be quoted in a one-line message: bytes that are not
+// printable ASCII are written as \xNN.
+QString lineText(QByteArray line)
+{
+    if (line.endsWith('\n'))
+        line.chop(1);
+    QString text;
+    for (const char c : qAsConst(line)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '\\')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x") + hexDigits(byte, 2);
+    }
+    return text;
+}
+
+struct S3Record
+{
+    quint32 address = 0;
+    quint8 data[SRecord::MaxDataBytes] = {};
+    int count = 0;
+    quint8 checksum = 0;
+    quint8 computedChecksum = 0;
+};
+
+// Parses the text of one line that starts with "S3" (without its LF).
+// Returns an empty text, or what is wrong with the line's form.
+QString parseS3(const char *text, int length, S3Record &record)
+{
+    for (int i = 2; i < length; ++i) {
+        if (hexValue(text[i]) >= 0)
+            continue;
+        if (text[i] >= 'a' && text[i] <= 'f')
+            return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
+                .arg(QLatin1Char(text[i]))
+                .arg(i + 1);
+        if (text[i] == '\r' && i == length - 1)
+            return QStringLiteral("ends in CR LF (lines end in LF alone)");
+        return QStringLiteral("%1 at column %2 is not a hex digit").arg(shownChar(text[i])).arg(i + 1);
+    }
+    if (length < S3FrameChars + 2 || (length - 2) % 2 != 0)
+        return QStringLiteral("%1 characters is not a whole S3 record").arg(length);
+
+    auto byteAt = [text](int index) { return quint8(hexValue(text[index]) << 4 | hexValue(text[index + 1])); };
+    const int count = byteAt(2);
+    const int bytesOnLine = (length - 4) / 2;
+    if (count != bytesOnLine)
+        return QStringLiteral("byte count %1 does not match the %2 bytes that follow it")
+            .arg(hexDigits(count, 2))
+            .arg(bytesOnLine);
+    record.count = count - AddressBytes - ChecksumBytes;
+    if (record.count < 1 || record.count > SRecord::MaxDataBytes)
+        return QStringLiteral("holds %1 data bytes; records hold 1 to %2").arg(record.count).arg(SRecord::MaxDataBytes);
+
+    quint32 sum = quint32(count);
+    record.address = 0;
+    for (int i = 0; i < AddressBytes; ++i) {
+        const quint8 b = byteAt(4 + 2 * i);
+        record.address = record.address << 8 | b;
+        sum += b;
+    }
+    const int dataStart = 4 + 2 * AddressBytes;
+    for (int i = 0; i < record.count; ++i) {
+        record.data[i] = byteAt(dataStart + 2 * i);
+        sum += record.data[i];
+    }
+    record.checksum = byteAt(dataStart + 2 * record.count);
+    record.computedChecksum = quint8(~sum);
+    return QString();
+}
+
+// Compares the records, in file order, with the image read alongside them.
+class ImageComparison
+{
+public:
+    ImageComparison(QIODevice *image, std::optional<quint32> address) : m_image(image), m_address(address) {}
+
+    std::optional<quint32> address() const { return m_address; }
+    bool mismatched() const { return !m_mismatch.isEmpty(); }
+    QString mismatch() const { return m_mismatch; }
+    QString readError() const { return m_readError; }
+
+    void compare(qint64 lineNumber, const S3Record &record)
+    {
+        if (mismatched() || !m_readError.isEmpty())
+            return;
+        if (!m_address)
+            m_address = record.address;
+        const quint32 expected = quint32(*m_address + quint64(m_offset));
+        if (record.address != expected) {
+            m_mismatch = QStringLiteral("line %1: record at address %2, expected %3 (image offset %4)")
+                             .arg(lineNumber)
+                             .arg(hexDigits(record.address, 8), hexDigits(expected, 8))
+                             .arg(m_offset);
+            return;
+        }
+        quint8 imageBytes[SRecord::MaxDataBytes];
+        const qint64 got = ReadUpTo(m_image, imageBytes, record.count);
+        if (got < 0) {
+            m_readError = m_image->errorString();
+            return;
+        }
+        for (int i = 0; i < got; ++i) {
+            if (record.data[i] != imageBytes[i]) {
+                m_mismatch = QStringLiteral("line %1: byte at address %2 (image offset %3) is %4, the image holds %5")
+                                 .arg(lineNumber)
+                                 .arg(hexDigits(quint32(record.address + quint32(i)), 8))
+                                 .arg(m_offset + i)
+                                 .arg(hexDigits(record.data[i], 2), hexDigits(imageBytes[i], 2));
+                return;
+            }
+        }
+        if (got < record.count) {
+            m_mismatch = QStringLiteral("line %1: data runs past the end of the image (%2 bytes) at address %3")
+                             .arg(lineNumber)
+                             .arg(m_offset + got)
+                             .arg(hexDigits(quint32(record.address + quint32(got)), 8));
+            return;
+        }
+        m_offset += record.count;
+    }
+
+    // Once every record is compared: the image must have no bytes left.
+    void finish()
+    {
+        if (mismatched() || !m_readError.isEmpty())
+            return;
+        quint8 extra = 0;
+        const qint64 got = ReadUpTo(m_image, &extra, 1);
+        if (got < 0) {
+            m_readError = m_image->errorString();
+        } else if (got > 0) {
+            const QString size = m_image->isSequential()
+                ? QStringLiteral("more")
+                : QString::number(m_image->size());
+            m_mismatch = QStringLiteral("the records end at image offset %1, but the image is %2 bytes")
+                             .arg(m_offset)
+                             .arg(size);
+        }
+    }
+
+private:
+    QIODevice *m_image;
+    std::optional<quint32> m_address;
+    qint64 m_offset = 0;
+    QString m_mismatch;
+    QString m_readError;
+};
+
+enum class Section { Header, Records, End };
+} // namespace
+
+SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::optional<quint32> imageAddress)
+{
+    SRecordInspection result;
+    if ((!srecords->isSequential() && !srecords->seek(0)) || (!image->isSequential() && !image->seek(0))) {
+        result.readError = srecords->errorString().isEmpty() ? image->errorString() : srecords->errorString();
+        return result;
+    }
+
+    ImageComparison comparison(image, imageAddress);
+    const QByteArray headerLine(SRecord::HeaderLine);
+    const QByteArray endLine(SRecord::EndLine);
+    Section section = Section::Header;
+    QString formatFault;
+    QString checksumFault;
+    qint64 badChecksums = 0;
+    char buffer[LineBufferSize];
+
+    while (formatFault.isEmpty()) {
+        const qint64 length = srecords->readLine(buffer, LineBufferSize);
+        if (length <= 0) {
+            if (!srecords->atEnd()) {
+                result.readError = srecords->errorString();
+                return result;
+            }
+            break;
+        }
+        const qint64 lineNumber = ++result.lineCount;
+        const QByteArray line = QByteArray::fromRawData(buffer, int(length));
+        auto fault = [lineNumber](const QString &what) { return QStringLiteral("line %1: %2").arg(lineNumber).arg(what); };
+
+        if (!line.endsWith('\n')) {
+            formatFault = srecords->atEnd() ? fault(QStringLiteral("no line feed at the end of the file"))
+                                            : fault(QStringLiteral("longer than any S-record line"));
+            break;
+        }
+        switch (section) {
+        case Section::Header:
+            if (line != headerLine)
+                formatFault = fault(QStringLiteral("\"%1\" is not the header line \"%2\"")
+                                        .arg(lineText(line), lineText(headerLine)));
+            section = Section::Records;
+            break;
+        case Section::Records:
+            if (line == endLine) {
+                section = Section::End;
+            } else if (line.startsWith("S3")) {
+                S3Record record;
+                const QString problem = parseS3(buffer, int(length) - 1, record);
+                if (!problem.isEmpty()) {
+                    formatFault = fault(problem);
+                    break;
+                }
+                ++result.recordCount;
+                result.dataBytes += record.count;
+                if (!result.firstAddress)
+                    result.firstAddress = record.address;
+                if (record.checksum != record.computedChecksum && badChecksums++ == 0)
+                    checksumFault = fault(QStringLiteral("checksum %1, the record sums to %2")
+                                              .arg(hexDigits(record.checksum, 2), hexDigits(record.computedChecksum, 2)));
+                comparison.compare(lineNumber, record);
+                if (!comparison.readError().isEmpty()) {
+                    result.readError = comparison.readError();
+                    return result;
+                }
+            } else if (line.startsWith("S7")) {
+                formatFault = fault(QStringLiteral("\"%1\" is not the end line \"%2\"").arg(lineText(line), lineText(endLine)));
+            } else if (line.size() >= 2 && line.at(0) == 'S' && line.at(1) >= '0' && line.at(1) <= '9') {
+                formatFault = fault(QStringLiteral("an S%1 record; only S3 records stand between the header and end lines")
+                                        .arg(QLatin1Char(line.at(1))));
+            } else {
+                formatFault = fault(QStringLiteral("not an S-record line"));
+            }
+            break;
+        case Section::End:
+            formatFault = fault(QStringLiteral("text after the end line"));
+            break;
+        }
+    }
+
+    if (formatFault.isEmpty() && section == Section::Header)
+        formatFault = QStringLiteral("the file is empty; expected the header line \"%1\"").arg(lineText(headerLine));
+    else if (formatFault.isEmpty() && section == Section::Records)
+        formatFault = QStringLiteral("the file ends after line %1 without the end line \"%2\"")
+                          .arg(result.lineCount)
+                          .arg(lineText(endLine));
+
+    // A malformed line stops the reading, so the records behind it are unknown.
+    const bool readAll = section == Section::End && formatFault.isEmpty();
+    if (readAll)
+        comparison.finish();
+    if (!comparison.readError().isEmpty()) {
+        result.readError = comparison.readError();
+        return result;
+    }
+    result.imageAddress = comparison.address();
+    const QString unread = QStringLiteral("not all records were read: the file is malformed (%1)").arg(SRecordCheckName::Lines());
+
+    if (formatFault.isEmpty())
+        result.checks.append({SRecordCheckName::Lines(), true,
+                              QStringLiteral("header line, %1 S3 records, end line").arg(result.recordCount)});
+    else
+        result.checks.append({SRecordCheckName::Lines(), false, formatFault});
+
+    if (badChecksums > 0)
+        result.checks.append({SRecordCheckName::Checksums(), false,
+                              QStringLiteral("%1 bad record checksums; first: %2").arg(badChecksums).arg(checksumFault)});
+    else if (!readAll)
+        result.checks.append({SRecordCheckName::Checksums(), false, unread});
+    else
+        result.checks.append({SRecordCheckName::Checksums(), true, QStringLiteral("every record checksum is right")});
+
+    if (comparison.mismatched())
+        result.checks.append({SRecordCheckName::Data(), false, comparison.mismatch()});
+    else if (!readAll)
+        result.checks.append({SRecordCheckName::Data(), false, unread});
+    else
+        result.checks.append({SRecordCheckName::Data(), true,
+                              QStringLiteral("%1 bytes equal to the image from address %2")
+                                  .arg(result.dataBytes)
+                                  .arg(hexDigits(comparison.address().value_or(0), 8))});
+    return result;
+}
