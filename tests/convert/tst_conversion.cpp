@@ -15,6 +15,8 @@ namespace {
 
 constexpr quint32 PayloadSeed = 31;
 constexpr int SourceSize = 100;
+// Over the stamp's buffer and many copy chunks, with a short last record.
+constexpr int LargeSourceSize = 3 * 1024 * 1024 + 17;
 constexpr int OldOutputSize = 5000;
 // Sizes of sparse sources: one byte too many for the 32-bit length, and 4 GiB.
 constexpr qint64 FirstTooLargeSource = ImageLayout::MaxImageSize - ImageLayout::FrameSize + 1;
@@ -45,8 +47,8 @@ FileState Snapshot(const QString &path)
     FileState state;
     const QFileInfo info(path);
     state.exists = info.exists();
-    // Only small regular files are read: not /dev/full, /proc or sparse giants.
-    if (state.exists && info.isFile() && info.size() < 1024 * 1024) {
+    // Only regular files of test size are read: not /dev/full, /proc or sparse giants.
+    if (state.exists && info.isFile() && info.size() < 64 * 1024 * 1024) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             state.contents = file.readAll();
@@ -471,6 +473,9 @@ void TestConversion::successes_data()
     QTest::newRow("longer outputs are truncated")
         << source << QStringLiteral("%D/old.bin") << QStringLiteral("%D/old.s19")
         << QStringLiteral("100") << QStringLiteral("8000000") << 100 << 0x08000000u;
+    QTest::newRow("source of 3 MiB + 17") << QStringLiteral("%D/large.bin") << newImage
+                                          << newSRecords << QStringLiteral("100")
+                                          << QStringLiteral("8000000") << 100 << 0x08000000u;
     QTest::newRow("empty source") << empty << newImage << newSRecords << QStringLiteral("100")
                                   << QStringLiteral("8000000") << 100 << 0x08000000u;
     QTest::newRow("relative paths") << QStringLiteral("source.bin") << QStringLiteral("new.bin")
@@ -515,6 +520,8 @@ void TestConversion::successes()
     source = resolved(source);
     image = resolved(image);
     srecords = resolved(srecords);
+    if (source.endsWith(QStringLiteral("large.bin")))
+        QVERIFY(WriteFile(source, RandomPayload(LargeSourceSize, PayloadSeed)));
     const FileState sourceBefore = Snapshot(source);
 
     const ConversionRequest request{source, image, srecords, versionText, addressText};
