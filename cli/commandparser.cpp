@@ -32,7 +32,8 @@ std::optional<int> ParseCommand(QCommandLineParser &parser, const CommandHelp &h
                               help.command);
         return UsageError(parser.errorText(), help.command);
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    // Qt adds --help-all beside --help; a console program has no other help to give.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         StandardOutput() << HelpText(parser, help);
         StandardOutput().flush();
         return ExitSuccess;

@@ -11,8 +11,9 @@ constexpr int CountBytes = 1;
 constexpr int ChecksumBytes = 1;
 // Characters of an S3 line that carry no data: "S3", count, address, checksum.
 constexpr int S3FrameChars = 2 + 2 * (CountBytes + AddressBytes + ChecksumBytes);
-// One more than the longest line the writer makes, so an overlong line shows.
-constexpr int LineBufferSize = SRecord::FullLineLength + 2;
+// Room for lines somewhat longer than the writer's, so that a record of too
+// many bytes is named as such; a line that does not fit is refused whole.
+constexpr int LineBufferSize = 2 * SRecord::FullLineLength;
 
 QString hexDigits(quint32 value, int width)
 {

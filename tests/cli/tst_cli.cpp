@@ -1,0 +1,675 @@
+// Runs the built vandrel-cli as a user or a build script would.
+
+#include "convert/conversion.h"
+#include "convert/srecordwriter.h"
+#include "image/imagestamp.h"
+#include "tests/image/referencetools.h"
+#include "tests/image/testpayload.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+constexpr quint32 PayloadSeed = 4;
+constexpr int SourceSize = 5000; // not a multiple of 16: the last record is short
+constexpr quint16 Version = 101;
+const char AddressText[] = "08000000";
+const char TimeText[] = "2026-12-09 14:30:00";
+// calendar.timegm of the readings used below, from Python.
+constexpr quint32 TimeTextSeconds = 1796826600;
+constexpr quint32 BerlinGapSeconds = 1774751400; // 2026-03-29 02:30:00, skipped by Berlin's clocks
+constexpr quint32 SourceDateEpoch = 1765289400;
+
+// The design's worked example: "abc", version 100, stamped 2018-04-02 12:00:00.
+const QByteArray WorkedExample = QByteArray::fromHex(
+    "27000000" "BB44AA55" "401BC25A" "0000" "6400" "01000000" "00000000000000000000" "0104"
+    "616263" "9DD60000");
+
+QStringList AllImageChecks()
+{
+    return {QStringLiteral("crc"), QStringLiteral("header-checksum"), QStringLiteral("length"),
+            QStringLiteral("magic"), QStringLiteral("reserved"), QStringLiteral("trailer-padding")};
+}
+
+QStringList AllSRecordChecks()
+{
+    return {QStringLiteral("s19-checksums"), QStringLiteral("s19-data"), QStringLiteral("s19-lines")};
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush();
+}
+
+// Rewrites the header checksum after a header field was changed on purpose,
+// so that only the intended check fails.
+QByteArray WithField(QByteArray image, int offset, const QByteArray &bytes, bool fixChecksum = true)
+{
+    image.replace(offset, bytes.size(), bytes);
+    if (fixChecksum) {
+        const bool bigEndian = image.mid(ImageLayout::MagicOffset, 4) == QByteArray::fromHex("55AA44BB");
+        quint16 sum = 0;
+        for (int i = 0; i < ImageLayout::ChecksumOffset; ++i)
+            sum += quint8(image.at(i));
+        const char high = char(sum >> 8);
+        const char low = char(sum & 0xFF);
+        image[ImageLayout::ChecksumOffset] = bigEndian ? high : low;
+        image[ImageLayout::ChecksumOffset + 1] = bigEndian ? low : high;
+    }
+    return image;
+}
+
+// The same line with the hex digit at index replaced by another one.
+QByteArray OtherDigit(QByteArray line, int index)
+{
+    line[index] = line.at(index) == '0' ? '1' : '0';
+    return line;
+}
+
+QByteArray Flipped(QByteArray bytes, int offset)
+{
+    bytes[offset] = char(bytes.at(offset) ^ 0x01);
+    return bytes;
+}
+
+QList<QByteArray> Lines(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeLast(); // the text ends in LF
+    return lines;
+}
+
+QByteArray Joined(const QList<QByteArray> &lines)
+{
+    QByteArray text;
+    for (const QByteArray &line : lines)
+        text += line + '\n';
+    return text;
+}
+
+// Changes one data byte of an S3 line and repairs its checksum.
+QByteArray WithDataByte(const QByteArray &line, int dataIndex, quint8 value)
+{
+    QByteArray bytes = QByteArray::fromHex(line.mid(2));
+    bytes[5 + dataIndex] = char(value);
+    quint8 sum = 0;
+    for (int i = 0; i < bytes.size() - 1; ++i)
+        sum += quint8(bytes.at(i));
+    bytes[bytes.size() - 1] = char(~sum);
+    return "S3" + bytes.toHex().toUpper();
+}
+
+QStringList FailedChecks(const QJsonObject &checks)
+{
+    QStringList failed;
+    for (auto it = checks.begin(); it != checks.end(); ++it) {
+        if (!it.value().toObject().value(QStringLiteral("passed")).toBool())
+            failed << it.key();
+    }
+    failed.sort();
+    return failed;
+}
+
+struct CliRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void convertGivesTheWindowsBytes_data();
+    void convertGivesTheWindowsBytes();
+    void fixedTimeIsReproducible_data();
+    void fixedTimeIsReproducible();
+    void exitStatus_data();
+    void exitStatus();
+
+    void inspectImage_data();
+    void inspectImage();
+    void inspectReportsHeaderFields();
+    void inspectSRecords_data();
+    void inspectSRecords();
+    void inspectAcceptsObjcopyRecords();
+
+    void helpShowsEveryOption();
+
+private:
+    CliRun run(const QStringList &arguments, const QStringList &environment = {}) const;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QJsonObject inspectJson(const QByteArray &image, const QByteArray &srecords, const QString &address,
+                            int *exitCode) const;
+
+    QTemporaryDir m_dir;
+    QByteArray m_image;    // stamped little-endian image of the source, by the engine
+    QByteArray m_srecords; // its S-record file at AddressText
+};
+
+CliRun TestCli::run(const QStringList &arguments, const QStringList &environment) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("SOURCE_DATE_EPOCH")); // a CI may set it
+    for (const QString &entry : environment)
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
+    CliRun result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCli::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QByteArray source = RandomPayload(SourceSize, PayloadSeed);
+    QVERIFY(WriteFile(path(QStringLiteral("app.bin")), source));
+    QVERIFY(WriteFile(path(QStringLiteral("固件.bin")), source));
+    QVERIFY(WriteFile(path(QStringLiteral("VandrelSet.ini")),
+                      "[Sys]\nDevs=2\nAddr=08000000\nVer=101\n"
+                      "[Dev0]\nName=Controller A\nPBin=app.bin\nNBin=p0.bin\nNS19=p0.s19\n"
+                      "[Dev1]\nName=主控板\nPBin=固件.bin\nNBin=输出/p1.bin\nNS19=输出/p1.s19\n"));
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("输出")));
+
+    const ConversionRequest request{path(QStringLiteral("app.bin")), path(QStringLiteral("engine.bin")),
+                                    path(QStringLiteral("engine.s19")), QString::number(Version),
+                                    QLatin1String(AddressText)};
+    QVERIFY(RunConversion(request, QDateTime::fromString(QLatin1String(TimeText), QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                .succeeded());
+    m_image = ReadFile(request.imagePath);
+    m_srecords = ReadFile(request.srecordPath);
+    QCOMPARE(m_image.size(), SourceSize + ImageLayout::FrameSize);
+}
+
+QJsonObject TestCli::inspectJson(const QByteArray &image, const QByteArray &srecords, const QString &address,
+                                 int *exitCode) const
+{
+    const QString imagePath = path(QStringLiteral("case.bin"));
+    const QString srecordPath = path(QStringLiteral("case.s19"));
+    QStringList arguments{QStringLiteral("inspect"), imagePath, QStringLiteral("--json")};
+    if (!WriteFile(imagePath, image))
+        return {};
+    if (!srecords.isNull()) {
+        if (!WriteFile(srecordPath, srecords))
+            return {};
+        arguments << QStringLiteral("--s19") << srecordPath;
+    }
+    if (!address.isEmpty())
+        arguments << QStringLiteral("--address") << address;
+    const CliRun result = run(arguments);
+    *exitCode = result.exitCode;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "not JSON:" << error.errorString() << result.out << result.err;
+    return document.object();
+}
+
+void TestCli::convertGivesTheWindowsBytes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QString>("srecords");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("version");
+
+    const QString time = QLatin1String(TimeText);
+    QTest::newRow("options") << QStringList{QStringLiteral("--source"), QStringLiteral("app.bin"),
+                                            QStringLiteral("--image"), QStringLiteral("o.bin"),
+                                            QStringLiteral("--s19"), QStringLiteral("o.s19"),
+                                            QStringLiteral("--address"), QStringLiteral("2000abc0"),
+                                            QStringLiteral("--image-version"), QStringLiteral("65535"),
+                                            QStringLiteral("--time"), time}
+                             << "app.bin" << "o.bin" << "o.s19" << "2000abc0" << "65535";
+    QTest::newRow("profile by index")
+        << QStringList{QStringLiteral("--profile"), QStringLiteral("0"), QStringLiteral("--time"), time}
+        << "app.bin" << "p0.bin" << "p0.s19" << "08000000" << "101";
+    QTest::newRow("profile by Chinese name, Chinese paths")
+        << QStringList{QStringLiteral("--profile"), QStringLiteral("主控板"), QStringLiteral("--time"), time}
+        << "固件.bin" << "输出/p1.bin" << "输出/p1.s19" << "08000000" << "101";
+    QTest::newRow("options win over the profile")
+        << QStringList{QStringLiteral("--profile"), QStringLiteral("Controller A"), QStringLiteral("--image"),
+                       QStringLiteral("over.bin"), QStringLiteral("--address"), QStringLiteral("FFFF0000"),
+                       QStringLiteral("--image-version"), QStringLiteral("7"), QStringLiteral("--time"), time}
+        << "app.bin" << "over.bin" << "p0.s19" << "FFFF0000" << "7";
+}
+
+// The window calls RunConversion with the local clock; with the clock fixed
+// at the reading that --time gives, the files must be the same bytes. The
+// program runs in another time zone, which must not shift the reading.
+void TestCli::convertGivesTheWindowsBytes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, source);
+    QFETCH(QString, image);
+    QFETCH(QString, srecords);
+    QFETCH(QString, address);
+    QFETCH(QString, version);
+
+    const CliRun result = run(QStringList{QStringLiteral("convert")} + arguments,
+                              {QStringLiteral("TZ=Asia/Shanghai")});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QVERIFY(result.err.isEmpty());
+
+    const ConversionRequest request{path(source), path(QStringLiteral("window.bin")),
+                                    path(QStringLiteral("window.s19")), version, address};
+    const QDateTime clock(QDate(2026, 12, 9), QTime(14, 30, 0));
+    const ConversionResult window = RunConversion(request, clock);
+    QVERIFY2(window.succeeded(), qPrintable(window.detail));
+
+    const QByteArray cliImage = ReadFile(path(image));
+    QCOMPARE(cliImage.size(), SourceSize + ImageLayout::FrameSize);
+    QCOMPARE(cliImage, ReadFile(request.imagePath));
+    QCOMPARE(ReadFile(path(srecords)), ReadFile(request.srecordPath));
+}
+
+void TestCli::fixedTimeIsReproducible_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<quint32>("seconds");
+
+    const QStringList time{QStringLiteral("--time"), QLatin1String(TimeText)};
+    const QString epoch = QStringLiteral("SOURCE_DATE_EPOCH=%1").arg(SourceDateEpoch);
+    QTest::newRow("--time") << time << QStringList() << TimeTextSeconds;
+    QTest::newRow("SOURCE_DATE_EPOCH") << QStringList() << QStringList{epoch} << SourceDateEpoch;
+    QTest::newRow("SOURCE_DATE_EPOCH is UTC whatever the zone")
+        << QStringList() << QStringList{epoch, QStringLiteral("TZ=America/New_York")} << SourceDateEpoch;
+    QTest::newRow("--time wins over SOURCE_DATE_EPOCH")
+        << time << QStringList{QStringLiteral("SOURCE_DATE_EPOCH=946684800")} << TimeTextSeconds;
+    QTest::newRow("--time in a daylight-saving gap")
+        << QStringList{QStringLiteral("--time"), QStringLiteral("2026-03-29 02:30:00")}
+        << QStringList{QStringLiteral("TZ=Europe/Berlin")} << BerlinGapSeconds;
+    QTest::newRow("first and last stampable seconds")
+        << QStringList() << QStringList{QStringLiteral("SOURCE_DATE_EPOCH=4102444799")} << quint32(4102444799u);
+}
+
+void TestCli::fixedTimeIsReproducible()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(quint32, seconds);
+
+    QByteArray images[2];
+    QByteArray srecords[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString image = QStringLiteral("r%1.bin").arg(i);
+        const QString srecord = QStringLiteral("r%1.s19").arg(i);
+        const CliRun result = run(QStringList{QStringLiteral("convert"), QStringLiteral("--profile"),
+                                              QStringLiteral("0"), QStringLiteral("--image"), image,
+                                              QStringLiteral("--s19"), srecord}
+                                      + arguments,
+                                  environment);
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        images[i] = ReadFile(path(image));
+        srecords[i] = ReadFile(path(srecord));
+        if (i == 0)
+            QTest::qSleep(1100); // a run that read the clock would stamp another second
+    }
+    QCOMPARE(images[0].size(), SourceSize + ImageLayout::FrameSize);
+    QCOMPARE(qFromLittleEndian<quint32>(images[0].constData() + ImageLayout::SecondsOffset), seconds);
+    QCOMPARE(images[1], images[0]);
+    QCOMPARE(srecords[1], srecords[0]);
+}
+
+void TestCli::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // in the first line of stderr
+
+    const QStringList convert{QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("app.bin"),
+                              QStringLiteral("--image"), QStringLiteral("x.bin"), QStringLiteral("--s19"),
+                              QStringLiteral("x.s19"), QStringLiteral("--time"), QLatin1String(TimeText)};
+    const QStringList version{QStringLiteral("--image-version"), QStringLiteral("101")};
+    const QStringList address{QStringLiteral("--address"), QStringLiteral("08000000")};
+    const QStringList none;
+    auto with = [](const QString &name, const QString &value) { return QStringList{name, value}; };
+
+    QTest::newRow("converted") << convert + version + address << none << 0 << QString();
+    QTest::newRow("version above 65535") << convert + address + with("--image-version", "65536") << none << 1
+                                         << "\"65536\"";
+    QTest::newRow("version not a number") << convert + address + with("--image-version", "1O1") << none << 1
+                                          << "\"1O1\"";
+    QTest::newRow("address beyond F") << convert + version + with("--address", "0800G000") << none << 1
+                                      << "\"0800G000\"";
+    QTest::newRow("image would pass FFFFFFFF") << convert + version + with("--address", "FFFFF000") << none << 1
+                                               << "0xFFFFF000";
+    QTest::newRow("source missing") << QStringList{convert}.replaceInStrings("app.bin", "none.bin") + version + address
+                                    << none << 1 << "none.bin";
+    QTest::newRow("new image is the source") << QStringList{convert}.replaceInStrings("x.bin", "./app.bin") + version
+                                                    + address
+                                             << none << 1 << "app.bin";
+    if (QFile::exists(QStringLiteral("/dev/full")))
+        QTest::newRow("S-record file on a full disk")
+            << QStringList{convert}.replaceInStrings("x.s19", "/dev/full") + version + address << none << 1
+            << "/dev/full";
+    QTest::newRow("no command") << none << none << 2 << "no command";
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("stamp")} << none << 2 << "\"stamp\"";
+    QTest::newRow("unknown option") << convert + version + address + QStringList{QStringLiteral("--fast")} << none
+                                    << 2 << "fast";
+    QTest::newRow("--version for the image's version") << convert + address + with("--version", "101") << none << 2
+                                                       << "--image-version";
+    QTest::newRow("value missing") << convert + version + address + QStringList{QStringLiteral("--profile")} << none
+                                   << 2 << "profile";
+    QTest::newRow("no --image-version and no profile") << convert + address << none << 2 << "--image-version";
+    QTest::newRow("--time not a calendar date") << convert + version + address + with("--time", "2026-02-30 10:00:00")
+                                                << none << 2 << "2026-02-30";
+    QTest::newRow("--time in 1999") << convert + version + address + with("--time", "1999-12-31 23:59:59") << none << 2
+                                    << "1999-12-31";
+    QTest::newRow("--time in 2100") << convert + version + address + with("--time", "2100-01-01 00:00:00") << none << 2
+                                    << "2100-01-01";
+    const QStringList clockRun{QStringLiteral("convert"), QStringLiteral("--profile"), QStringLiteral("0")};
+    QTest::newRow("SOURCE_DATE_EPOCH not a number") << clockRun << QStringList{"SOURCE_DATE_EPOCH=12e8"} << 2
+                                                    << "SOURCE_DATE_EPOCH";
+    QTest::newRow("SOURCE_DATE_EPOCH before 2000") << clockRun << QStringList{"SOURCE_DATE_EPOCH=946684799"} << 2
+                                                   << "946684799";
+    QTest::newRow("SOURCE_DATE_EPOCH in 2100") << clockRun << QStringList{"SOURCE_DATE_EPOCH=4102444800"} << 2
+                                               << "4102444800";
+    QTest::newRow("profile index beyond Devs") << QStringList{"convert", "--profile", "2"} << none << 2
+                                               << "profile 2";
+    QTest::newRow("profile name unknown") << QStringList{"convert", "--profile", "Controller Z"} << none << 2
+                                          << "Controller Z";
+    QTest::newRow("settings file missing")
+        << QStringList{"convert", "--profile", "0", "--settings", "nowhere.ini"} << none << 2 << "nowhere.ini";
+    QTest::newRow("inspect without image") << QStringList{QStringLiteral("inspect")} << none << 2 << "no image";
+    QTest::newRow("inspect missing image") << QStringList{"inspect", "none.bin"} << none << 2 << "none.bin";
+    QTest::newRow("inspect a folder") << QStringList{"inspect", "输出"} << none << 2 << "输出";
+    QTest::newRow("inspect --address without --s19") << QStringList{"inspect", "app.bin", "--address", "0"} << none
+                                                     << 2 << "--s19";
+    QTest::newRow("inspect bad --address")
+        << QStringList{"inspect", "app.bin", "--s19", "app.bin", "--address", "x"} << none << 2 << "\"x\"";
+}
+
+void TestCli::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QFile::remove(path(QStringLiteral("x.bin")));
+    QFile::remove(path(QStringLiteral("x.s19")));
+    const QByteArray source = ReadFile(path(QStringLiteral("app.bin")));
+    const CliRun result = run(arguments, environment);
+    QCOMPARE(result.exitCode, exitCode);
+
+    const QString firstLine = QString::fromUtf8(result.err).section(QLatin1Char('\n'), 0, 0);
+    if (exitCode == 0) {
+        QVERIFY(result.err.isEmpty());
+        QCOMPARE(ReadFile(path(QStringLiteral("x.bin"))).size(), SourceSize + ImageLayout::FrameSize);
+    } else {
+        QVERIFY2(firstLine.startsWith(QStringLiteral("vandrel-cli: ")), qPrintable(firstLine));
+        QVERIFY2(firstLine.contains(message), qPrintable(firstLine));
+        // A refused conversion names the cause on exactly one line.
+        if (exitCode == 1)
+            QCOMPARE(result.err.count('\n'), 1);
+    }
+    // Every refusal here but the full disk comes before an output is opened.
+    if (exitCode != 0 && !arguments.contains(QStringLiteral("/dev/full"))) {
+        QVERIFY(!QFile::exists(path(QStringLiteral("x.bin"))));
+        QVERIFY(!QFile::exists(path(QStringLiteral("x.s19"))));
+    }
+    QCOMPARE(ReadFile(path(QStringLiteral("app.bin"))), source);
+}
+
+void TestCli::inspectImage_data()
+{
+    using namespace ImageLayout;
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QStringList>("failed");
+
+    QBuffer bigEndian;
+    bigEndian.open(QIODevice::ReadWrite);
+    bigEndian.write(QByteArray(HeaderSize, '\0') + m_image.mid(HeaderSize, SourceSize));
+    QVERIFY(StampImage(&bigEndian, 0, Version, QDateTime(QDate(2026, 12, 9), QTime(14, 30))));
+    const QByteArray big = bigEndian.data();
+    QCOMPARE(big.mid(MagicOffset, 4), QByteArray::fromHex("55AA44BB"));
+
+    const int lastPayloadByte = HeaderSize + SourceSize - 1;
+    const QStringList none;
+    QTest::newRow("little-endian") << m_image << none;
+    QTest::newRow("big-endian") << big << none;
+    QTest::newRow("worked example") << WorkedExample << none;
+    const QByteArray emptyPayload = WithField(
+        WithField(QByteArray(FrameSize, '\0'), LengthOffset, QByteArray::fromHex("24000000BB44AA55")),
+        LittleEndianOffset, QByteArray::fromHex("01"));
+    QTest::newRow("empty payload") << emptyPayload << none;
+    QTest::newRow("flipped first payload byte") << Flipped(m_image, HeaderSize) << QStringList{"crc"};
+    QTest::newRow("flipped last payload byte") << Flipped(m_image, lastPayloadByte) << QStringList{"crc"};
+    QTest::newRow("flipped CRC byte") << Flipped(m_image, lastPayloadByte + 2) << QStringList{"crc"};
+    QTest::newRow("big-endian, flipped payload byte") << Flipped(big, 1000) << QStringList{"crc"};
+    QTest::newRow("length one more") << WithField(m_image, LengthOffset, QByteArray::fromHex("AD130000"))
+                                     << QStringList{"length"};
+    QTest::newRow("big-endian, length little-endian")
+        << WithField(big, LengthOffset, QByteArray::fromHex("AC130000")) << QStringList{"length"};
+    QTest::newRow("bad header checksum") << Flipped(m_image, ChecksumOffset) << QStringList{"header-checksum"};
+    QTest::newRow("big-endian, bad header checksum") << Flipped(big, ChecksumOffset + 1)
+                                                     << QStringList{"header-checksum"};
+    QTest::newRow("reserved byte set") << WithField(m_image, ReservedOffset + 9, "\x01") << QStringList{"reserved"};
+    QTest::newRow("trailer padding set") << Flipped(m_image, m_image.size() - 1) << QStringList{"trailer-padding"};
+    QTest::newRow("little-endian magic, littleEndian 0")
+        << WithField(m_image, LittleEndianOffset, QByteArray(4, '\0')) << QStringList{"magic"};
+    QTest::newRow("big-endian magic, littleEndian 1")
+        << WithField(big, LittleEndianOffset, QByteArray::fromHex("00000001")) << QStringList{"magic"};
+    QTest::newRow("no magic") << WithField(m_image, MagicOffset, QByteArray::fromHex("BB44AA56"))
+                              << QStringList{"magic"};
+    QTest::newRow("truncated by one byte") << m_image.left(m_image.size() - 1)
+                                           << QStringList{"crc", "length", "trailer-padding"};
+    QTest::newRow("header only") << m_image.left(HeaderSize) << QStringList{"crc", "length", "trailer-padding"};
+    QTest::newRow("truncated in the header") << m_image.left(HeaderSize - 1) << AllImageChecks();
+    QTest::newRow("empty file") << QByteArray() << AllImageChecks();
+    QTest::newRow("random bytes") << RandomPayload(3000, 99) << AllImageChecks();
+}
+
+void TestCli::inspectImage()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(QStringList, failed);
+
+    int exitCode = -1;
+    const QJsonObject report = inspectJson(image, QByteArray(), QString(), &exitCode);
+    const QJsonObject imageReport = report.value(QStringLiteral("image")).toObject();
+    const QJsonObject checks = imageReport.value(QStringLiteral("checks")).toObject();
+    QCOMPARE(checks.keys(), AllImageChecks());
+    QCOMPARE(FailedChecks(checks), failed);
+    QCOMPARE(imageReport.value(QStringLiteral("fileSize")).toInt(), image.size());
+    QCOMPARE(report.value(QStringLiteral("passed")).toBool(), failed.isEmpty());
+    QCOMPARE(exitCode, failed.isEmpty() ? 0 : 1);
+}
+
+void TestCli::inspectReportsHeaderFields()
+{
+    int exitCode = -1;
+    const QJsonObject report = inspectJson(WorkedExample, QByteArray(), QString(), &exitCode);
+    QCOMPARE(exitCode, 0);
+    const QJsonObject image = report.value(QStringLiteral("image")).toObject();
+    const QJsonObject header = image.value(QStringLiteral("header")).toObject();
+    QCOMPARE(header.value(QStringLiteral("length")).toInt(), 39);
+    QCOMPARE(header.value(QStringLiteral("magic")).toString(), QStringLiteral("0x55AA44BB"));
+    QCOMPARE(header.value(QStringLiteral("byteOrder")).toString(), QStringLiteral("little-endian"));
+    QCOMPARE(header.value(QStringLiteral("seconds")).toDouble(), 1522670400.0);
+    QCOMPARE(header.value(QStringLiteral("stampTime")).toString(), QStringLiteral("2018-04-02 12:00:00"));
+    QCOMPARE(header.value(QStringLiteral("version")).toInt(), 100);
+    QCOMPARE(header.value(QStringLiteral("checksum")).toString(), QStringLiteral("0x0401"));
+    QCOMPARE(image.value(QStringLiteral("trailer")).toObject().value(QStringLiteral("crc")).toString(),
+             QStringLiteral("0x9DD6"));
+
+    // The same facts for people.
+    const CliRun text = run({QStringLiteral("inspect"), path(QStringLiteral("case.bin"))});
+    QCOMPARE(text.exitCode, 0);
+    for (const char *expected : {"2018-04-02 12:00:00", "version          100", "0x9DD6", "little-endian",
+                                 "Every check holds."})
+        QVERIFY2(text.out.contains(expected), expected);
+
+    const CliRun damaged = run({QStringLiteral("inspect"), path(QStringLiteral("app.bin"))});
+    QCOMPARE(damaged.exitCode, 1);
+    QVERIFY(damaged.out.contains("FAIL magic"));
+    QVERIFY(damaged.out.contains("6 checks failed."));
+}
+
+void TestCli::inspectSRecords_data()
+{
+    QTest::addColumn<QByteArray>("srecords");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("failed");
+    QTest::addColumn<QString>("detail"); // in the detail of the first failed check
+
+    const QList<QByteArray> lines = Lines(m_srecords);
+    const int last = lines.size() - 1; // the S7 line
+    auto changed = [&lines](int index, const QByteArray &line) {
+        QList<QByteArray> copy = lines;
+        copy[index] = line;
+        return Joined(copy);
+    };
+    auto without = [&lines](int index) {
+        QList<QByteArray> copy = lines;
+        copy.removeAt(index);
+        return Joined(copy);
+    };
+    auto inserted = [&lines](int index, const QByteArray &line) {
+        QList<QByteArray> copy = lines;
+        copy.insert(index, line);
+        return Joined(copy);
+    };
+    const QStringList none;
+    const QStringList data{"s19-data"};
+
+    QTest::newRow("as written") << m_srecords << QString() << none << QString();
+    QTest::newRow("at its address") << m_srecords << "8000000" << none << QString();
+    QTest::newRow("at another address") << m_srecords << "08000010" << data << "line 2";
+    QTest::newRow("data byte changed, checksum repaired")
+        << changed(4, WithDataByte(lines.at(4), 7, 0xA5)) << QString() << data << "line 5";
+    QTest::newRow("data digit changed") << changed(4, OtherDigit(lines.at(4), 14)) << QString()
+                                        << QStringList{"s19-checksums", "s19-data"} << "line 5";
+    QTest::newRow("checksum changed") << changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
+                                      << QStringList{"s19-checksums"} << "line 10";
+    QTest::newRow("record missing in the middle") << without(9) << QString() << data << "line 10";
+    QTest::newRow("last record missing") << without(last - 1) << QString() << data << "image offset 5024";
+    QTest::newRow("record repeated") << inserted(3, lines.at(2)) << QString() << data << "line 4";
+    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower().replace(0, 1, "S")) << QString()
+                                    << AllSRecordChecks() << "line 4";
+    QTest::newRow("CR LF line ends") << QByteArray(m_srecords).replace("\n", "\r\n") << QString()
+                                     << AllSRecordChecks() << "line 1";
+    QTest::newRow("S3 record with CR LF") << changed(2, lines.at(2) + '\r') << QString() << AllSRecordChecks()
+                                          << "CR LF";
+    QTest::newRow("other header line") << changed(0, "S00600004844521B") << QString() << AllSRecordChecks()
+                                       << "line 1";
+    QTest::newRow("other end line") << changed(last, "S70500000000FA") << QString() << AllSRecordChecks()
+                                    << QStringLiteral("line %1").arg(last + 1);
+    QTest::newRow("no end line") << without(last) << QString() << AllSRecordChecks() << "without the end line";
+    QTest::newRow("text after the end line") << m_srecords + "S9030000FC\n" << QString() << AllSRecordChecks()
+                                             << "after the end line";
+    QTest::newRow("S5 count record") << inserted(last, "S5030139C2") << QString() << AllSRecordChecks() << "S5";
+    QTest::newRow("byte count too large") << changed(2, QByteArray(lines.at(2)).replace(2, 2, "16")) << QString()
+                                          << AllSRecordChecks() << "byte count";
+    QTest::newRow("record of 17 bytes") << changed(2, "S31608000000" + QByteArray(34, '0') + "E1")
+                                        << QString() << AllSRecordChecks() << "17 data bytes";
+    QTest::newRow("no line feed at the end") << m_srecords.chopped(1) << QString() << AllSRecordChecks()
+                                             << "no line feed";
+    QTest::newRow("overlong line") << changed(5, lines.at(5) + QByteArray(200, '0')) << QString()
+                                   << AllSRecordChecks() << "longer";
+    QTest::newRow("NUL in a record") << changed(5, QByteArray(lines.at(5)).replace(20, 1, QByteArray(1, '\0')))
+                                     << QString() << AllSRecordChecks() << "byte 0x00";
+    QTest::newRow("empty file") << QByteArray("") << QString() << AllSRecordChecks() << "empty";
+    QTest::newRow("random bytes") << RandomPayload(4000, 5) << QString() << AllSRecordChecks() << "line 1";
+}
+
+void TestCli::inspectSRecords()
+{
+    QFETCH(QByteArray, srecords);
+    QFETCH(QString, address);
+    QFETCH(QStringList, failed);
+    QFETCH(QString, detail);
+
+    int exitCode = -1;
+    const QJsonObject report = inspectJson(m_image, srecords, address, &exitCode);
+    QCOMPARE(exitCode, failed.isEmpty() ? 0 : 1);
+    QCOMPARE(report.value(QStringLiteral("passed")).toBool(), failed.isEmpty());
+    const QJsonObject srecordReport = report.value(QStringLiteral("s19")).toObject();
+    const QJsonObject checks = srecordReport.value(QStringLiteral("checks")).toObject();
+    QCOMPARE(checks.keys(), AllSRecordChecks());
+    QCOMPARE(FailedChecks(checks), failed);
+    // The image itself is sound in every row.
+    QCOMPARE(report.value(QStringLiteral("image")).toObject().value(QStringLiteral("passed")).toBool(), true);
+    if (!failed.isEmpty()) {
+        // Lines come first in the report; the first fault is the one named.
+        const QString name = failed.contains(QStringLiteral("s19-lines")) ? QStringLiteral("s19-lines")
+                                                                          : failed.constFirst();
+        const QString text = checks.value(name).toObject().value(QStringLiteral("detail")).toString();
+        QVERIFY2(text.contains(detail), qPrintable(text));
+    } else {
+        QCOMPARE(srecordReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("08000000"));
+    }
+}
+
+// Data records written by another tool (objcopy) between the fixed lines.
+void TestCli::inspectAcceptsObjcopyRecords()
+{
+    const QString imagePath = path(QStringLiteral("objcopy-image.bin"));
+    const QString objcopyPath = path(QStringLiteral("objcopy.s19"));
+    QVERIFY(WriteFile(imagePath, m_image));
+    QString error;
+    if (!ObjcopyToSRecords(imagePath, 0x08000000, objcopyPath, &error))
+        QSKIP(qPrintable(error));
+    QByteArray records;
+    for (QByteArray line : Lines(ReadFile(objcopyPath))) {
+        if (line.endsWith('\r')) // objcopy ends its lines in CR LF
+            line.chop(1);
+        if (line.startsWith("S3"))
+            records += line + '\n';
+    }
+    QVERIFY(!records.isEmpty());
+    QCOMPARE(records, m_srecords.mid(int(qstrlen(SRecord::HeaderLine))).chopped(int(qstrlen(SRecord::EndLine))));
+
+    int exitCode = -1;
+    inspectJson(m_image, SRecord::HeaderLine + records + SRecord::EndLine, QStringLiteral("08000000"), &exitCode);
+    QCOMPARE(exitCode, 0);
+}
+
+void TestCli::helpShowsEveryOption()
+{
+    const CliRun help = run({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    for (const char *option : {"--source", "--image", "--s19", "--address", "--image-version", "--profile",
+                               "--settings", "--time", "SOURCE_DATE_EPOCH", "--json", "--source-path",
+                               "--image-path", "--s19-path", "--version", "Exit status"})
+        QVERIFY2(help.out.contains(option), option);
+    QCOMPARE(help.out.count("Examples:"), 3);
+
+    const CliRun version = run({QStringLiteral("--version")});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out, QByteArray("vandrel-cli " VANDREL_VERSION "\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
