@@ -222,8 +222,14 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
         auto fault = [lineNumber](const QString &what) { return QStringLiteral("line %1: %2").arg(lineNumber).arg(what); };
 
         if (!line.endsWith('\n')) {
-            formatFault = srecords->atEnd() ? fault(QStringLiteral("no line feed at the end of the file"))
-                                            : fault(QStringLiteral("longer than any S-record line"));
+            if (length == LineBufferSize - 1) {
+                formatFault = fault(QStringLiteral("longer than any S-record line"));
+            } else if (srecords->atEnd()) {
+                formatFault = fault(QStringLiteral("no line feed at the end of the file"));
+            } else { // a read failed part-way through the line
+                result.readError = srecords->errorString();
+                return result;
+            }
             break;
         }
         switch (section) {

@@ -13,9 +13,6 @@
 #include <vector>
 
 namespace {
-// Large enough to read fast, small enough that no image is held whole.
-constexpr qint64 ReadChunkSize = 256 * 1024;
-
 QString hexDigits(quint32 value, int width)
 {
     return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
@@ -216,13 +213,13 @@ ImageInspection InspectImage(QIODevice *image)
     // bytes, and where the file ends is known only once it has ended: so the
     // CRC runs over each chunk but the last few bytes, which are held back at
     // the front of the buffer for the next round.
-    std::vector<quint8> buffer(ReadChunkSize + TrailerSize);
+    std::vector<quint8> buffer(InspectionChunkSize + TrailerSize);
     qint64 held = 0;
     qint64 payloadSize = 0;
     quint16 crc = 0;
     qint64 total = headerBytes;
     while (headerBytes == HeaderSize) {
-        const qint64 got = image->read(reinterpret_cast<char *>(buffer.data() + held), ReadChunkSize);
+        const qint64 got = image->read(reinterpret_cast<char *>(buffer.data() + held), InspectionChunkSize);
         if (got < 0) {
             result.readError = image->errorString();
             return result;

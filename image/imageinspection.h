@@ -60,6 +60,10 @@ inline QString Crc() { return QStringLiteral("crc"); }
 inline QString TrailerPadding() { return QStringLiteral("trailer-padding"); }
 }
 
+// Bytes read at a time: large enough to read fast, small enough that no
+// image is held whole.
+constexpr qint64 InspectionChunkSize = 256 * 1024;
+
 // Reads the device from offset 0 to its end in fixed-size chunks, so an
 // image of any size is inspected in bounded memory. The device must be open
 // for reading.
