@@ -40,6 +40,7 @@ class TestImageStamp : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void workedExample_data();
     void workedExample();
     void stampTime_data();
@@ -51,6 +52,13 @@ private slots:
     void writeFill_data();
     void writeFill();
 };
+
+void TestImageStamp::initTestCase()
+{
+    // A zone far from UTC, so that a stamp which applied any offset to the
+    // wall-clock reading would show it.
+    qputenv("TZ", "CST-8");
+}
 
 void TestImageStamp::workedExample_data()
 {
