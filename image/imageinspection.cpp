@@ -4,13 +4,13 @@
 #include "image/crc16.h"
 #include "image/imagestamp.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace {
 QString hexDigits(quint32 value, int width)
@@ -213,13 +213,14 @@ ImageInspection InspectImage(QIODevice *image)
     // bytes, and where the file ends is known only once it has ended: so the
     // CRC runs over each chunk but the last few bytes, which are held back at
     // the front of the buffer for the next round.
-    std::vector<quint8> buffer(InspectionChunkSize + TrailerSize);
+    QByteArray chunk(int(InspectionChunkSize + TrailerSize), Qt::Uninitialized);
+    quint8 *buffer = reinterpret_cast<quint8 *>(chunk.data());
     qint64 held = 0;
     qint64 payloadSize = 0;
     quint16 crc = 0;
     qint64 total = headerBytes;
     while (headerBytes == HeaderSize) {
-        const qint64 got = image->read(reinterpret_cast<char *>(buffer.data() + held), InspectionChunkSize);
+        const qint64 got = image->read(reinterpret_cast<char *>(buffer + held), InspectionChunkSize);
         if (got < 0) {
             result.readError = image->errorString();
             return result;
@@ -230,9 +231,9 @@ ImageInspection InspectImage(QIODevice *image)
         const qint64 available = held + got;
         const qint64 settled = available - TrailerSize;
         if (settled > 0) {
-            crc = Crc16Continue(crc, buffer.data(), settled);
+            crc = Crc16Continue(crc, buffer, settled);
             payloadSize += settled;
-            std::memmove(buffer.data(), buffer.data() + settled, TrailerSize);
+            std::memmove(buffer, buffer + settled, TrailerSize);
             held = TrailerSize;
         } else {
             held = available;
@@ -244,12 +245,12 @@ ImageInspection InspectImage(QIODevice *image)
         decodeHeader(header, result);
     result.hasTrailer = held == TrailerSize;
     if (result.hasTrailer) {
-        result.trailerCrc = qFromBigEndian<quint16>(buffer.data());
-        result.trailerPadding = qFromBigEndian<quint16>(buffer.data() + 2);
+        result.trailerCrc = qFromBigEndian<quint16>(buffer);
+        result.trailerPadding = qFromBigEndian<quint16>(buffer + 2);
         result.computedCrc = crc;
     }
 
     addHeaderChecks(header, result);
-    addTrailerChecks(buffer.data(), payloadSize, result);
+    addTrailerChecks(buffer, payloadSize, result);
     return result;
 }

@@ -1,0 +1,55 @@
+// libFuzzer target over the readers of untrusted files: the stamped-image
+// inspector, the S-record reader and the report built from what they found.
+//
+// Input layout: one flag byte (bit 0: compare at a given address), the image
+// length (u16, little-endian), the address (u32, little-endian), then the
+// image bytes, then the S-record text.
+
+#include "cli/inspectionreport.h"
+#include "convert/srecordreader.h"
+#include "image/imageinspection.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QtEndian>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace {
+constexpr size_t PrefixSize = 7;
+constexpr quint8 AddressGiven = 0x01;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < PrefixSize)
+        return 0;
+    const quint8 flags = data[0];
+    const size_t rest = size - PrefixSize;
+    const size_t imageSize = qMin<size_t>(qFromLittleEndian<quint16>(data + 1), rest);
+    std::optional<quint32> address;
+    if (flags & AddressGiven)
+        address = qFromLittleEndian<quint32>(data + 3);
+
+    // fromRawData: the readers see exactly the fuzzer's bytes, with no
+    // terminating zero behind them to hide an overread.
+    const char *bytes = reinterpret_cast<const char *>(data + PrefixSize);
+    QByteArray imageBytes = QByteArray::fromRawData(bytes, int(imageSize));
+    QByteArray srecordBytes = QByteArray::fromRawData(bytes + imageSize, int(rest - imageSize));
+    QBuffer image(&imageBytes);
+    QBuffer srecords(&srecordBytes);
+    image.open(QIODevice::ReadOnly);
+    srecords.open(QIODevice::ReadOnly);
+
+    InspectionReport report;
+    report.imagePath = QStringLiteral("image.bin");
+    report.srecordPath = QStringLiteral("image.s19");
+    report.image = InspectImage(&image);
+    report.srecords = InspectSRecords(&srecords, &image, address);
+    // Both forms of the report format every field the readers filled in.
+    volatile int sink = report.text().size() + report.json().size();
+    (void)sink;
+    return 0;
+}
