@@ -8,6 +8,7 @@ packages=(
     qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test
     clang libclang-rt-dev       # libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
+    time                        # GNU time: peak memory in bench/cli-bench.py
     xvfb xauth xdotool          # the window smoke test and the run command
     fonts-wqy-microhei          # Chinese glyphs in the window
 )

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""vandrel-cli convert beside objcopy, on random sources of 1 MiB and 16 MiB.
+
+Runs both programs in turn (interleaved, alternating which goes first),
+takes the median wall time of each, and prints the ratio and each program's
+peak resident memory (GNU time's %M). Also checks once that both
+wrote the same S3 records. Target: vandrel-cli at most 1.5 times objcopy's
+time at 16 MiB.
+
+    bench/cli-bench.py [--cli build/cli/vandrel-cli] [--repetitions 7]
+"""
+
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+MIB = 1024 * 1024
+SIZES = (1 * MIB, 16 * MIB)
+ADDRESS = 0x08000000
+TARGET_RATIO = 1.5
+TARGET_SIZE = 16 * MIB
+
+
+GNU_TIME = "/usr/bin/time"
+
+
+def run_measured(command, cwd):
+    """Wall time in seconds and peak resident memory in KiB of one run.
+
+    GNU time measures the memory: a child forked from this script would
+    count the script's own pages, which it holds until exec.
+    """
+    start = time.perf_counter()
+    result = subprocess.run([GNU_TIME, "-f", "%M"] + command, cwd=cwd,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    error = result.stderr.decode(errors="replace").strip()
+    if result.returncode != 0:
+        sys.exit(f"{command[0]} failed ({result.returncode}): {error}")
+    return elapsed, int(error.splitlines()[-1])
+
+
+def s3_lines(path):
+    with open(path, "rb") as f:
+        return [line.rstrip(b"\r\n") for line in f if line.startswith(b"S3")]
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--cli", default=os.path.join(root, "build", "cli", "vandrel-cli"),
+                        help="the vandrel-cli executable (default: %(default)s)")
+    parser.add_argument("--repetitions", type=int, default=7, help="runs of each program per size (default: 7)")
+    args = parser.parse_args()
+
+    cli = os.path.abspath(args.cli)
+    objcopy = shutil.which("objcopy")
+    if not os.access(cli, os.X_OK):
+        sys.exit(f"no vandrel-cli at {cli}; build it or give --cli")
+    if not objcopy:
+        sys.exit("objcopy not found (Debian package binutils)")
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit(f"GNU time not found at {GNU_TIME} (Debian package time)")
+
+    programs = {
+        "vandrel-cli": [cli, "convert", "--source", "source.bin", "--image", "image.bin", "--s19", "cli.s19",
+                        "--address", f"{ADDRESS:08X}", "--image-version", "1", "--time", "2026-12-09 12:00:00"],
+        "objcopy": [objcopy, "-I", "binary", "-O", "srec", "--srec-len=16", "--srec-forceS3",
+                    f"--change-addresses=0x{ADDRESS:08X}", "source.bin", "objcopy.s19"],
+    }
+
+    print(f"{'source':>8} {'vandrel-cli':>12} {'objcopy':>10} {'ratio':>6} {'cli peak':>10} {'objcopy peak':>13}")
+    verdict = None
+    with tempfile.TemporaryDirectory(prefix="vandrel-bench-") as work:
+        for size in SIZES:
+            with open(os.path.join(work, "source.bin"), "wb") as f:
+                f.write(random.Random(size).randbytes(size))
+            times = {name: [] for name in programs}
+            peaks = {name: 0 for name in programs}
+            for name, command in programs.items():  # warm the page cache
+                run_measured(command, work)
+            for repetition in range(args.repetitions):
+                order = list(programs) if repetition % 2 == 0 else list(reversed(programs))
+                for name in order:
+                    elapsed, peak = run_measured(programs[name], work)
+                    times[name].append(elapsed)
+                    peaks[name] = max(peaks[name], peak)
+
+            # The cli's image is the 32-byte header (two records), the source and
+            # the trailer; objcopy's records hold the bare source. Same data.
+            cli_data = [line[12:-2] for line in s3_lines(os.path.join(work, "cli.s19"))]
+            reference = [line[12:-2] for line in s3_lines(os.path.join(work, "objcopy.s19"))]
+            if cli_data[2:2 + len(reference)] != reference:
+                sys.exit(f"{size} bytes: vandrel-cli's S3 data differ from objcopy's")
+
+            cli_median = statistics.median(times["vandrel-cli"])
+            objcopy_median = statistics.median(times["objcopy"])
+            ratio = cli_median / objcopy_median
+            print(f"{size // MIB:>5} MiB {cli_median * 1000:>9.1f} ms {objcopy_median * 1000:>7.1f} ms {ratio:>6.2f}"
+                  f" {peaks['vandrel-cli'] / 1024:>7.1f} MB {peaks['objcopy'] / 1024:>10.1f} MB")
+            if size == TARGET_SIZE:
+                verdict = ratio <= TARGET_RATIO
+                target_ratio = ratio
+
+    print(f"median of {args.repetitions} interleaved runs each; peak = largest resident set of any run")
+    print(f"target at {TARGET_SIZE // MIB} MiB: vandrel-cli at most {TARGET_RATIO}x objcopy: "
+          f"{'met' if verdict else 'MISSED'} ({target_ratio:.2f}x)")
+
+
+if __name__ == "__main__":
+    main()
