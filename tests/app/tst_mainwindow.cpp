@@ -12,7 +12,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -232,6 +231,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -255,6 +255,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
 };
+
+void TestMainWindow::initTestCase()
+{
+    // A zone far from UTC, so that a stamp of anything but the local wall
+    // clock would show.
+    qputenv("TZ", "CST-8");
+}
 
 void TestMainWindow::init()
 {
