@@ -213,14 +213,18 @@ ImageInspection InspectImage(QIODevice *image)
     // bytes, and where the file ends is known only once it has ended: so the
     // CRC runs over each chunk but the last few bytes, which are held back at
     // the front of the buffer for the next round.
-    QByteArray chunk(int(InspectionChunkSize + TrailerSize), Qt::Uninitialized);
+    // A small file needs no full-size chunk (any size reads correctly).
+    const qint64 chunkSize = image->isSequential()
+        ? InspectionChunkSize
+        : qBound<qint64>(TrailerSize, image->size(), InspectionChunkSize);
+    QByteArray chunk(int(chunkSize + TrailerSize), Qt::Uninitialized);
     quint8 *buffer = reinterpret_cast<quint8 *>(chunk.data());
     qint64 held = 0;
     qint64 payloadSize = 0;
     quint16 crc = 0;
     qint64 total = headerBytes;
     while (headerBytes == HeaderSize) {
-        const qint64 got = image->read(reinterpret_cast<char *>(buffer + held), InspectionChunkSize);
+        const qint64 got = image->read(reinterpret_cast<char *>(buffer + held), chunkSize);
         if (got < 0) {
             result.readError = image->errorString();
             return result;
