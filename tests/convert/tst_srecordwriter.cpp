@@ -184,7 +184,9 @@ void TestSRecordWriter::againstReferences_data()
     QTest::addColumn<int>("payloadSize");
     QTest::addColumn<quint32>("startAddress");
 
-    for (int size : {0, 1, 15, 16, 17, MiB, MiB + 1, 3 * MiB + 7})
+    // 65500 and 100000: images of exactly 64 KiB and of a long last part,
+    // around the blocks in which readers commonly take large images.
+    for (int size : {0, 1, 15, 16, 17, 65500, 100000, MiB, MiB + 1, 3 * MiB + 7})
         QTest::addRow("%d bytes at 08000000", size) << size << 0x08000000u;
     QTest::newRow("100 bytes at 0") << 100 << 0u;
     QTest::newRow("100 bytes at 80000000") << 100 << 0x80000000u;
