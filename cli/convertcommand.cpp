@@ -114,7 +114,8 @@ int ConvertCommand::run(const QStringList &arguments)
                               m_help.command);
     }
 
-    const QString timeText = m_parser.isSet(m_time) ? m_parser.value(m_time) : QString();
+    const std::optional<QString> timeText =
+        m_parser.isSet(m_time) ? std::optional<QString>(m_parser.value(m_time)) : std::nullopt;
     const StampTimeChoice stampTime = ChooseStampTime(timeText, qgetenv(SourceDateEpochVariable));
     if (!stampTime.error.isEmpty()) {
         if (stampTime.usageError)

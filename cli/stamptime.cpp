@@ -62,10 +62,10 @@ StampTimeChoice fromSourceDateEpoch(const QByteArray &value)
 }
 } // namespace
 
-StampTimeChoice ChooseStampTime(const QString &timeText, const QByteArray &sourceDateEpoch)
+StampTimeChoice ChooseStampTime(const std::optional<QString> &timeText, const QByteArray &sourceDateEpoch)
 {
-    if (!timeText.isNull())
-        return fromTimeOption(timeText);
+    if (timeText)
+        return fromTimeOption(*timeText);
     if (!sourceDateEpoch.isEmpty())
         return fromSourceDateEpoch(sourceDateEpoch);
 

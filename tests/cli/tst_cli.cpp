@@ -384,6 +384,7 @@ void TestCli::exitStatus_data()
     QTest::newRow("no --image-version and no profile") << convert + address << none << 2 << "--image-version";
     QTest::newRow("--time not a calendar date") << convert + version + address + with("--time", "2026-02-30 10:00:00")
                                                 << none << 2 << "2026-02-30";
+    QTest::newRow("--time empty") << convert + version + address + with("--time", "") << none << 2 << "--time";
     QTest::newRow("--time in 1999") << convert + version + address + with("--time", "1999-12-31 23:59:59") << none << 2
                                     << "1999-12-31";
     QTest::newRow("--time in 2100") << convert + version + address + with("--time", "2100-01-01 00:00:00") << none << 2
