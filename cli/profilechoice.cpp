@@ -14,8 +14,7 @@ ProfileChoice ChooseProfile(const ProfileSettings &settings, const QString &sett
             choice.index = index;
         else
             choice.error = QStringLiteral("no profile %1 in settings file \"%2\", which lists %3 profiles")
-                               .arg(profile, settingsFile)
-                               .arg(qMax(count, 0));
+                               .arg(profile, settingsFile, QString::number(qMax(count, 0)));
         return choice;
     }
 
