@@ -147,6 +147,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
 
+    void profilesListsTheSettings();
+
     void inspectImage_data();
     void inspectImage();
     void inspectReportsHeaderFields();
@@ -441,6 +443,33 @@ void TestCli::exitStatus()
         QVERIFY(!QFile::exists(path(QStringLiteral("x.s19"))));
     }
     QCOMPARE(ReadFile(path(QStringLiteral("app.bin"))), source);
+}
+
+void TestCli::profilesListsTheSettings()
+{
+    const CliRun list = run({QStringLiteral("profiles")});
+    QCOMPARE(list.exitCode, 0);
+    const QString text = QString::fromUtf8(list.out);
+    for (const QString &expected : {QStringLiteral("08000000"), QStringLiteral("101"), QStringLiteral("0  Controller A"),
+                                    QStringLiteral("1  主控板"), QStringLiteral("固件.bin"), QStringLiteral("输出/p1.s19")})
+        QVERIFY2(text.contains(expected), qPrintable(expected));
+
+    // One path alone, as scripts take it; by index or by name.
+    const struct
+    {
+        const char *option;
+        const char *profile;
+        const char *path;
+    } cases[] = {
+        {"--image-path", "0", "p0.bin\n"},
+        {"--source-path", "主控板", "固件.bin\n"},
+        {"--s19-path", "1", "输出/p1.s19\n"},
+    };
+    for (const auto &c : cases) {
+        const CliRun one = run({QStringLiteral("profiles"), QString::fromUtf8(c.option), QString::fromUtf8(c.profile)});
+        QCOMPARE(one.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(one.out), QString::fromUtf8(c.path));
+    }
 }
 
 void TestCli::inspectImage_data()
