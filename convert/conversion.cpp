@@ -4,6 +4,7 @@
 #include "image/imagestamp.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <filesystem>
 #include <optional>
@@ -57,6 +58,38 @@ bool closeChecked(QFile &file)
     file.close();
     return flushed && file.error() == QFileDevice::NoError;
 }
+
+// An output that a failed run leaves half-written is removed, so that no
+// file that looks finished (an S-record file without its tail, an image
+// with a blank header) stays behind to be flashed. Only regular files are
+// touched: a device such as /dev/full is left alone, and the target of a
+// symbolic link is emptied rather than the link removed.
+class PartialOutput
+{
+public:
+    explicit PartialOutput(QFile &file) : m_file(file) {}
+    PartialOutput(const PartialOutput &) = delete;
+    PartialOutput &operator=(const PartialOutput &) = delete;
+    ~PartialOutput()
+    {
+        if (m_finished)
+            return;
+        m_file.close();
+        const QFileInfo info(m_file.fileName());
+        if (!info.isFile())
+            return;
+        if (info.isSymLink())
+            m_file.resize(0);
+        else
+            m_file.remove();
+    }
+
+    void finish() { m_finished = true; }
+
+private:
+    QFile &m_file;
+    bool m_finished = false;
+};
 
 ConversionResult run(const ConversionRequest &request, const std::optional<QDateTime> &stampTime)
 {
@@ -112,6 +145,7 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
                        QStringLiteral("cannot open new image %1: %2")
                            .arg(quoted(request.imagePath), image.errorString()));
     }
+    PartialOutput partialImage(image);
     const auto imageWriteFailed = [&]() {
         return failure(ConversionStatus::ImageWriteFailed,
                        QStringLiteral("cannot write new image %1: %2")
@@ -146,18 +180,24 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
                                    : StampImage(&image, 1, quint16(version));
     if (!stamped || !image.flush())
         return imageWriteFailed();
+    // The image is complete: it stays when only the S-record file fails.
+    const auto keepImage = [&](const ConversionResult &result) {
+        partialImage.finish();
+        return result;
+    };
 
     if (sameFile(request.srecordPath, request.sourcePath) || sameFile(request.srecordPath, request.imagePath)) {
-        return failure(ConversionStatus::SRecordPathInvalid,
-                       QStringLiteral("S-record file %1 is the source image or the new image")
-                           .arg(quoted(request.srecordPath)));
+        return keepImage(failure(ConversionStatus::SRecordPathInvalid,
+                                 QStringLiteral("S-record file %1 is the source image or the new image")
+                                     .arg(quoted(request.srecordPath))));
     }
     QFile srecords(request.srecordPath);
     if (!srecords.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        return failure(ConversionStatus::SRecordPathInvalid,
-                       QStringLiteral("cannot open S-record file %1: %2")
-                           .arg(quoted(request.srecordPath), srecords.errorString()));
+        return keepImage(failure(ConversionStatus::SRecordPathInvalid,
+                                 QStringLiteral("cannot open S-record file %1: %2")
+                                     .arg(quoted(request.srecordPath), srecords.errorString())));
     }
+    PartialOutput partialSRecords(srecords);
     const auto srecordWriteFailed = [&]() {
         return failure(ConversionStatus::SRecordWriteFailed,
                        QStringLiteral("cannot write S-record file %1: %2")
@@ -172,14 +212,16 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
                        QStringLiteral("cannot read back new image %1: %2")
                            .arg(quoted(request.imagePath), image.errorString()));
     case SRecordResult::OutputWriteFailed:
-        return srecordWriteFailed();
+        return keepImage(srecordWriteFailed());
     }
 
     if (!closeChecked(image))
         return imageWriteFailed();
+    partialImage.finish();
     source.close();
     if (!closeChecked(srecords))
         return srecordWriteFailed();
+    partialSRecords.finish();
     return ConversionResult{};
 }
 } // namespace

@@ -9,6 +9,11 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 Q_DECLARE_METATYPE(ConversionStatus)
 
 namespace {
@@ -108,6 +113,10 @@ private slots:
     void refusals();
     void successes_data();
     void successes();
+#ifdef Q_OS_LINUX
+    void partialOutputsRemoved_data();
+    void partialOutputsRemoved();
+#endif
 
 private:
     QString resolved(QString path) const;
@@ -337,7 +346,7 @@ void TestConversion::refusals_data()
 
     // Opens, but every read fails.
     row("source read fails", QStringLiteral("/proc/self/mem"), newImage, newSRecords, version,
-        address, S::SourceReadFailed, readFailed, After::Anything, After::Absent);
+        address, S::SourceReadFailed, readFailed, After::Absent, After::Absent);
 #endif
 
     // Version and address texts are refused before any file is opened.
@@ -548,6 +557,60 @@ void TestConversion::successes()
     const QByteArray firstRecordHead = "S315" + QByteArray::number(address, 16).rightJustified(8, '0').toUpper();
     QCOMPARE(text.split('\n').value(1).left(firstRecordHead.size()), firstRecordHead);
 }
+
+
+#ifdef Q_OS_LINUX
+// A write that fails halfway through a regular file (here: past the process's
+// file size limit) must not leave a file that looks finished.
+void TestConversion::partialOutputsRemoved_data()
+{
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<qint64>("fileSizeLimit");
+    QTest::addColumn<ConversionStatus>("status");
+    QTest::addColumn<bool>("imageKept");
+
+    // The image is 136 bytes, its S-record text about 500.
+    QTest::newRow("image cut short") << QStringLiteral("%D/new.bin") << qint64(64)
+                                     << ConversionStatus::ImageWriteFailed << false;
+    QTest::newRow("old image cut short") << QStringLiteral("%D/old.bin") << qint64(64)
+                                         << ConversionStatus::ImageWriteFailed << false;
+    QTest::newRow("S-records cut short") << QStringLiteral("%D/new.bin") << qint64(300)
+                                         << ConversionStatus::SRecordWriteFailed << true;
+}
+
+void TestConversion::partialOutputsRemoved()
+{
+    QFETCH(QString, image);
+    QFETCH(qint64, fileSizeLimit);
+    QFETCH(ConversionStatus, status);
+    QFETCH(bool, imageKept);
+
+    const QString source = resolved(QStringLiteral("%D/source.bin"));
+    image = resolved(image);
+    const QString srecords = resolved(QStringLiteral("%D/new.s19"));
+    const ConversionRequest request{source, image, srecords, QStringLiteral("100"), QStringLiteral("08000000")};
+
+    // Past the limit a write fails with EFBIG instead of raising SIGXFSZ.
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previousLimit;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
+    rlimit limit = previousLimit;
+    limit.rlim_cur = rlim_t(fileSizeLimit);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const ConversionResult result = RunConversion(request, StampTime());
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(result.status, status);
+    QVERIFY(QFileInfo::exists(source));
+    QVERIFY2(!QFileInfo::exists(srecords), "a cut-short S-record file was left behind");
+    if (imageKept) {
+        QCOMPARE(Snapshot(image).contents, ExpectedImage(Snapshot(source).contents, 100));
+    } else {
+        QVERIFY2(!QFileInfo::exists(image), "a cut-short image was left behind");
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestConversion)
 #include "tst_conversion.moc"
