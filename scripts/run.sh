@@ -18,4 +18,5 @@ fi
 
 echo "No display found: running the example conversion with vandrel-cli instead of the window."
 ../build/cli/vandrel-cli convert --profile 0
-../build/cli/vandrel-cli inspect "$(../build/cli/vandrel-cli profiles --image-path 0)"
+../build/cli/vandrel-cli inspect "$(../build/cli/vandrel-cli profiles --image-path 0)" \
+    --s19 "$(../build/cli/vandrel-cli profiles --s19-path 0)"
