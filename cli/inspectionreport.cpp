@@ -1,5 +1,7 @@
 #include "cli/inspectionreport.h"
 
+#include "image/hextext.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -8,16 +10,6 @@
 #include <algorithm>
 
 namespace {
-QString hexDigits(quint32 value, int width)
-{
-    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
-}
-
-QString hex(quint32 value, int width)
-{
-    return QStringLiteral("0x") + hexDigits(value, width);
-}
-
 QString byteOrderText(const ImageInspection &image)
 {
     return image.bigEndian ? QStringLiteral("big-endian") : QStringLiteral("little-endian");
@@ -70,18 +62,18 @@ QString InspectionReport::text() const
     appendField(lines, QStringLiteral("file size"), QStringLiteral("%1 bytes").arg(image.fileSize));
     if (image.hasHeader) {
         appendField(lines, QStringLiteral("length"), QString::number(image.length));
-        appendField(lines, QStringLiteral("magic"), hex(image.magic, 8));
+        appendField(lines, QStringLiteral("magic"), HexNumber(image.magic, 8));
         appendField(lines, QStringLiteral("byte order"),
                     QStringLiteral("%1 (littleEndian field %2)").arg(byteOrderText(image)).arg(image.littleEndianField));
         appendField(lines, QStringLiteral("stamp time"),
                     QStringLiteral("%1 (%2 seconds since 1970)").arg(stampTimeOrNote(image.seconds)).arg(image.seconds));
         appendField(lines, QStringLiteral("milliseconds"), QString::number(image.milliseconds));
         appendField(lines, QStringLiteral("version"), QString::number(image.version));
-        appendField(lines, QStringLiteral("header checksum"), hex(image.checksum, 4));
+        appendField(lines, QStringLiteral("header checksum"), HexNumber(image.checksum, 4));
     }
     if (image.hasTrailer) {
         appendField(lines, QStringLiteral("CRC trailer"),
-                    QStringLiteral("%1, padding %2").arg(hex(image.trailerCrc, 4), hex(image.trailerPadding, 4)));
+                    QStringLiteral("%1, padding %2").arg(HexNumber(image.trailerCrc, 4), HexNumber(image.trailerPadding, 4)));
     }
     appendChecks(lines, image.checks);
 
@@ -91,9 +83,9 @@ QString InspectionReport::text() const
         appendField(lines, QStringLiteral("S3 records"),
                     QStringLiteral("%1 (%2 data bytes)").arg(srecords->recordCount).arg(srecords->dataBytes));
         if (srecords->firstAddress)
-            appendField(lines, QStringLiteral("first address"), hexDigits(*srecords->firstAddress, 8));
+            appendField(lines, QStringLiteral("first address"), HexDigits(*srecords->firstAddress, 8));
         if (srecords->imageAddress)
-            appendField(lines, QStringLiteral("image address"), hexDigits(*srecords->imageAddress, 8));
+            appendField(lines, QStringLiteral("image address"), HexDigits(*srecords->imageAddress, 8));
         appendChecks(lines, srecords->checks);
     }
 
@@ -114,7 +106,7 @@ QByteArray InspectionReport::json() const
     if (image.hasHeader) {
         imageObject.insert(QStringLiteral("header"), QJsonObject{
             {QStringLiteral("length"), double(image.length)},
-            {QStringLiteral("magic"), hex(image.magic, 8)},
+            {QStringLiteral("magic"), HexNumber(image.magic, 8)},
             {QStringLiteral("byteOrder"), byteOrderText(image)},
             {QStringLiteral("littleEndian"), double(image.littleEndianField)},
             {QStringLiteral("seconds"), double(image.seconds)},
@@ -122,15 +114,15 @@ QByteArray InspectionReport::json() const
                  ? QJsonValue(QJsonValue::Null) : QJsonValue(StampTimeText(image.seconds))},
             {QStringLiteral("milliseconds"), image.milliseconds},
             {QStringLiteral("version"), image.version},
-            {QStringLiteral("checksum"), hex(image.checksum, 4)},
+            {QStringLiteral("checksum"), HexNumber(image.checksum, 4)},
         });
     } else {
         imageObject.insert(QStringLiteral("header"), QJsonValue::Null);
     }
     if (image.hasTrailer) {
         imageObject.insert(QStringLiteral("trailer"), QJsonObject{
-            {QStringLiteral("crc"), hex(image.trailerCrc, 4)},
-            {QStringLiteral("padding"), hex(image.trailerPadding, 4)},
+            {QStringLiteral("crc"), HexNumber(image.trailerCrc, 4)},
+            {QStringLiteral("padding"), HexNumber(image.trailerPadding, 4)},
         });
     } else {
         imageObject.insert(QStringLiteral("trailer"), QJsonValue::Null);
@@ -142,7 +134,7 @@ QByteArray InspectionReport::json() const
     };
     if (srecords) {
         const auto address = [](const std::optional<quint32> &value) {
-            return value ? QJsonValue(hexDigits(*value, 8)) : QJsonValue(QJsonValue::Null);
+            return value ? QJsonValue(HexDigits(*value, 8)) : QJsonValue(QJsonValue::Null);
         };
         report.insert(QStringLiteral("s19"), QJsonObject{
             {QStringLiteral("path"), srecordPath},

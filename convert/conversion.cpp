@@ -1,6 +1,7 @@
 #include "convert/conversion.h"
 
 #include "convert/srecordwriter.h"
+#include "image/hextext.h"
 #include "image/imagestamp.h"
 
 #include <QFile>
@@ -23,11 +24,6 @@ ConversionResult failure(ConversionStatus status, const QString &detail)
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-QString hex32(quint32 value)
-{
-    return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 std::filesystem::path toFsPath(const QString &path)
@@ -131,7 +127,7 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
     if (imageSize > AddressSpaceSize - startAddress) {
         return failure(ConversionStatus::AddressInvalid,
                        QStringLiteral("a new image of %1 bytes from start address %2 would run past 0xFFFFFFFF")
-                           .arg(QString::number(imageSize), hex32(startAddress)));
+                           .arg(QString::number(imageSize), HexNumber(startAddress, 8)));
     }
 
     // Opening with truncation would destroy the file about to be read.

@@ -1,6 +1,8 @@
 #include "convert/srecordreader.h"
 
 #include "convert/srecordwriter.h"
+#include "image/devicereading.h"
+#include "image/hextext.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -14,11 +16,6 @@ constexpr int S3FrameChars = 2 + 2 * (CountBytes + AddressBytes + ChecksumBytes)
 // Room for lines somewhat longer than the writer's, so that a record of too
 // many bytes is named as such; a line that does not fit is refused whole.
 constexpr int LineBufferSize = 2 * SRecord::FullLineLength;
-
-QString hexDigits(quint32 value, int width)
-{
-    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
-}
 
 int hexValue(char c)
 {
@@ -35,7 +32,7 @@ QString shownChar(char c)
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte < 0x7F)
         return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(hexDigits(byte, 2));
+    return QStringLiteral("byte 0x%1").arg(HexDigits(byte, 2));
 }
 
 // A line as it can be quoted in a one-line message: bytes that are not
@@ -50,7 +47,7 @@ QString lineText(QByteArray line)
         if (byte >= 0x20 && byte < 0x7F && c != '\\')
             text += QLatin1Char(c);
         else
-            text += QStringLiteral("\\x") + hexDigits(byte, 2);
+            text += QStringLiteral("\\x") + HexDigits(byte, 2);
     }
     return text;
 }
@@ -87,7 +84,7 @@ QString parseS3(const char *text, int length, S3Record &record)
     const int bytesOnLine = (length - 4) / 2;
     if (count != bytesOnLine)
         return QStringLiteral("byte count %1 does not match the %2 bytes that follow it")
-            .arg(hexDigits(count, 2))
+            .arg(HexDigits(count, 2))
             .arg(bytesOnLine);
     record.count = count - AddressBytes - ChecksumBytes;
     if (record.count < 1 || record.count > SRecord::MaxDataBytes)
@@ -131,7 +128,7 @@ public:
         if (record.address != expected) {
             m_mismatch = QStringLiteral("line %1: record at address %2, expected %3 (image offset %4)")
                              .arg(lineNumber)
-                             .arg(hexDigits(record.address, 8), hexDigits(expected, 8))
+                             .arg(HexDigits(record.address, 8), HexDigits(expected, 8))
                              .arg(m_offset);
             return;
         }
@@ -145,9 +142,9 @@ public:
             if (record.data[i] != imageBytes[i]) {
                 m_mismatch = QStringLiteral("line %1: byte at address %2 (image offset %3) is %4, the image holds %5")
                                  .arg(lineNumber)
-                                 .arg(hexDigits(quint32(record.address + quint32(i)), 8))
+                                 .arg(HexDigits(quint32(record.address + quint32(i)), 8))
                                  .arg(m_offset + i)
-                                 .arg(hexDigits(record.data[i], 2), hexDigits(imageBytes[i], 2));
+                                 .arg(HexDigits(record.data[i], 2), HexDigits(imageBytes[i], 2));
                 return;
             }
         }
@@ -155,7 +152,7 @@ public:
             m_mismatch = QStringLiteral("line %1: data runs past the end of the image (%2 bytes) at address %3")
                              .arg(lineNumber)
                              .arg(m_offset + got)
-                             .arg(hexDigits(quint32(record.address + quint32(got)), 8));
+                             .arg(HexDigits(quint32(record.address + quint32(got)), 8));
             return;
         }
         m_offset += record.count;
@@ -255,7 +252,7 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
                     result.firstAddress = record.address;
                 if (record.checksum != record.computedChecksum && badChecksums++ == 0)
                     checksumFault = fault(QStringLiteral("checksum %1, the record sums to %2")
-                                              .arg(hexDigits(record.checksum, 2), hexDigits(record.computedChecksum, 2)));
+                                              .arg(HexDigits(record.checksum, 2), HexDigits(record.computedChecksum, 2)));
                 comparison.compare(lineNumber, record);
                 if (!comparison.readError().isEmpty()) {
                     result.readError = comparison.readError();
@@ -316,6 +313,6 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
         result.checks.append({SRecordCheckName::Data(), true,
                               QStringLiteral("%1 bytes equal to the image from address %2")
                                   .arg(result.dataBytes)
-                                  .arg(hexDigits(comparison.address().value_or(0), 8))});
+                                  .arg(HexDigits(comparison.address().value_or(0), 8))});
     return result;
 }

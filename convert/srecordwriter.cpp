@@ -1,5 +1,7 @@
 #include "convert/srecordwriter.h"
 
+#include "image/devicereading.h"
+
 #include <QIODevice>
 
 #include <array>
@@ -55,21 +57,6 @@ char *formatS3Record(char *out, quint32 address, const quint8 *data, int count)
     return out;
 }
 
-// Reads until the buffer is full or the device ends; -1 on a failed read.
-qint64 readBlock(QIODevice *device, char *buffer, qint64 size)
-{
-    qint64 total = 0;
-    while (total < size) {
-        const qint64 n = device->read(buffer + total, size - total);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    return total;
-}
-
 bool writeAll(QIODevice *output, const QByteArray &text)
 {
     return output->write(text) == text.size();
@@ -101,7 +88,7 @@ SRecordResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *o
     QByteArray block(ReadBlockSize, Qt::Uninitialized);
     quint32 address = startAddress;
     for (;;) {
-        const qint64 n = readBlock(image, block.data(), ReadBlockSize);
+        const qint64 n = ReadUpTo(image, reinterpret_cast<quint8 *>(block.data()), ReadBlockSize);
         if (n < 0)
             return SRecordResult::ImageReadFailed;
         if (n == 0)

@@ -2,6 +2,8 @@
 
 #include "image/calendar.h"
 #include "image/crc16.h"
+#include "image/devicereading.h"
+#include "image/hextext.h"
 #include "image/imagestamp.h"
 
 #include <QByteArray>
@@ -13,26 +15,11 @@
 #include <cstring>
 
 namespace {
-QString hexDigits(quint32 value, int width)
-{
-    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
-}
-
-QString hex16(quint32 value)
-{
-    return QStringLiteral("0x") + hexDigits(value, 4);
-}
-
-QString hex32(quint32 value)
-{
-    return QStringLiteral("0x") + hexDigits(value, 8);
-}
-
 QString byteList(const quint8 *bytes, int count)
 {
     QStringList parts;
     for (int i = 0; i < count; ++i)
-        parts << hexDigits(bytes[i], 2);
+        parts << HexDigits(bytes[i], 2);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -85,13 +72,13 @@ void addHeaderChecks(const quint8 *header, ImageInspection &result)
     if (result.magic != Magic) {
         add(ImageCheckName::Magic(), false,
             QStringLiteral("bytes 4-7 are %1, not the magic %2 in either byte order")
-                .arg(byteList(header + MagicOffset, 4), hex32(Magic)));
+                .arg(byteList(header + MagicOffset, 4), HexNumber(Magic, 8)));
     } else {
         const quint32 expectedFlag = result.bigEndian ? 0 : 1;
         const QString order = result.bigEndian ? QStringLiteral("big-endian") : QStringLiteral("little-endian");
         if (result.littleEndianField == expectedFlag)
             add(ImageCheckName::Magic(), true,
-                QStringLiteral("%1 %2, littleEndian field %3").arg(order, hex32(Magic)).arg(expectedFlag));
+                QStringLiteral("%1 %2, littleEndian field %3").arg(order, HexNumber(Magic, 8)).arg(expectedFlag));
         else
             add(ImageCheckName::Magic(), false,
                 QStringLiteral("%1 magic, but the littleEndian field is %2 (expected %3)")
@@ -108,11 +95,11 @@ void addHeaderChecks(const quint8 *header, ImageInspection &result)
 
     if (result.checksum == result.computedChecksum)
         add(ImageCheckName::HeaderChecksum(), true,
-            QStringLiteral("%1, the byte sum of bytes 0-29").arg(hex16(result.checksum)));
+            QStringLiteral("%1, the byte sum of bytes 0-29").arg(HexNumber(result.checksum, 4)));
     else
         add(ImageCheckName::HeaderChecksum(), false,
             QStringLiteral("field %1, byte sum of bytes 0-29 is %2")
-                .arg(hex16(result.checksum), hex16(result.computedChecksum)));
+                .arg(HexNumber(result.checksum, 4), HexNumber(result.computedChecksum, 4)));
 
     const quint8 *reserved = header + ReservedOffset;
     const quint8 *nonZero = std::find_if(reserved, reserved + ReservedSize, [](quint8 b) { return b != 0; });
@@ -120,7 +107,7 @@ void addHeaderChecks(const quint8 *header, ImageInspection &result)
         add(ImageCheckName::Reserved(), true, QStringLiteral("bytes 20-29 are zero"));
     else
         add(ImageCheckName::Reserved(), false,
-            QStringLiteral("byte %1 is 0x%2, expected 0").arg(nonZero - header).arg(hexDigits(*nonZero, 2)));
+            QStringLiteral("byte %1 is 0x%2, expected 0").arg(nonZero - header).arg(HexDigits(*nonZero, 2)));
 }
 
 void addTrailerChecks(const quint8 *trailer, qint64 payloadSize, ImageInspection &result)
@@ -142,13 +129,13 @@ void addTrailerChecks(const quint8 *trailer, qint64 payloadSize, ImageInspection
 
     if (result.trailerCrc == result.computedCrc)
         add(ImageCheckName::Crc(), true,
-            QStringLiteral("%1, the CRC-16 of the %2 payload bytes").arg(hex16(result.trailerCrc)).arg(payloadSize));
+            QStringLiteral("%1, the CRC-16 of the %2 payload bytes").arg(HexNumber(result.trailerCrc, 4)).arg(payloadSize));
     else
         add(ImageCheckName::Crc(), false,
             QStringLiteral("trailer holds %1, CRC-16 of the %2 payload bytes is %3")
-                .arg(hex16(result.trailerCrc))
+                .arg(HexNumber(result.trailerCrc, 4))
                 .arg(payloadSize)
-                .arg(hex16(result.computedCrc)));
+                .arg(HexNumber(result.computedCrc, 4)));
 
     if (result.trailerPadding == 0)
         add(ImageCheckName::TrailerPadding(), true, QStringLiteral("the last two bytes are zero"));
@@ -157,20 +144,6 @@ void addTrailerChecks(const quint8 *trailer, qint64 payloadSize, ImageInspection
             QStringLiteral("the last two bytes are %1, expected 00 00").arg(byteList(trailer + 2, 2)));
 }
 } // namespace
-
-qint64 ReadUpTo(QIODevice *device, quint8 *data, qint64 count)
-{
-    qint64 done = 0;
-    while (done < count) {
-        const qint64 got = device->read(reinterpret_cast<char *>(data) + done, count - done);
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
-}
 
 bool AllChecksPassed(const QVector<InspectionCheck> &checks)
 {

@@ -69,10 +69,6 @@ constexpr qint64 InspectionChunkSize = 256 * 1024;
 // for reading.
 ImageInspection InspectImage(QIODevice *image);
 
-// Reads until count bytes are in or the device ends: the count read, or -1
-// on a read error.
-qint64 ReadUpTo(QIODevice *device, quint8 *data, qint64 count);
-
 // The stamp time as "YYYY-MM-DD hh:mm:ss", or an empty text when the
 // seconds lie beyond 2099.
 QString StampTimeText(quint32 seconds);

@@ -1,0 +1,19 @@
+#ifndef VANDREL_IMAGE_HEXTEXT_H
+#define VANDREL_IMAGE_HEXTEXT_H
+
+#include <QString>
+
+// Upper-case hex digits filled with zeros to width, as the S-record lines
+// and every message that quotes a byte or an address show them.
+inline QString HexDigits(quint32 value, int width)
+{
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+}
+
+// The same with a "0x" in front.
+inline QString HexNumber(quint32 value, int width)
+{
+    return QStringLiteral("0x") + HexDigits(value, width);
+}
+
+#endif
