@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 

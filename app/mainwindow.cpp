@@ -1,9 +1,11 @@
-#include "app/mainwindow.h"
+#include "mainwindow.h"
 
-#include "convert/conversion.h"
-#include "profiles/profilesettings.h"
+#include "conversion.h"
+#include "conversionmessages.h"
+#include "profilesettings.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDoubleValidator>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,11 +40,12 @@ QLabel *NewLabel(const QString &text, int minimumWidth, QWidget *parent)
 }
 
 // One path row: label, field and a "选择" button wired to the row's chooser.
-QLineEdit *AddPathRow(QVBoxLayout *rows, const QString &labelText, QWidget *window,
+QLineEdit *AddPathRow(QVBoxLayout *rows, const QString &labelText, const QString &fieldName, QWidget *window,
                       const char *chooserSlot, QWidget *parent)
 {
     QLabel *label = NewLabel(labelText, PathLabelWidth, parent);
     auto *field = new QLineEdit(parent);
+    field->setObjectName(fieldName);
     field->setMinimumWidth(PathFieldWidth);
     auto *chooser = new QPushButton(QStringLiteral("选择"), parent);
     QObject::connect(chooser, SIGNAL(clicked()), window, chooserSlot);
@@ -71,6 +74,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     QLabel *deviceLabel = NewLabel(QStringLiteral("装置选择："), DeviceWidth, central);
     DevComboBox = new QComboBox(central);
+    DevComboBox->setObjectName(QStringLiteral("DevComboBox"));
     DevComboBox->addItems(settings.deviceNames());
     DevComboBox->setCurrentIndex(0);
     DevComboBox->setMinimumWidth(DeviceWidth);
@@ -79,11 +83,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     QLabel *addressLabel = NewLabel(QStringLiteral("程序起始地址："), ValueLabelWidth, central);
     AddrLineEdit = new QLineEdit(central);
+    AddrLineEdit->setObjectName(QStringLiteral("AddrLineEdit"));
     AddrLineEdit->setMaximumWidth(AddressMaxWidth);
     AddrLineEdit->setText(settings.startAddress());
 
     QLabel *versionLabel = NewLabel(QStringLiteral("软件版本:"), ValueLabelWidth, central);
     VerLineEdit = new QLineEdit(central);
+    VerLineEdit->setObjectName(QStringLiteral("VerLineEdit"));
     VerLineEdit->setMaximumWidth(VersionMaxWidth);
     auto *versionValidator = new QDoubleValidator(VersionBottom, VersionTop, VersionDecimals, VerLineEdit);
     versionValidator->setNotation(QDoubleValidator::StandardNotation);
@@ -107,11 +113,14 @@ MainWindow::MainWindow(QWidget *parent)
     deviceRow->addStretch(0);
 
     rows->addSpacing(RowSpacing);
-    PBinLineEdit = AddPathRow(rows, QStringLiteral("原始.bin文件路径："), this, SLOT(PBinButton()), central);
+    PBinLineEdit = AddPathRow(rows, QStringLiteral("原始.bin文件路径："), QStringLiteral("PBinLineEdit"), this,
+                              SLOT(PBinButton()), central);
     rows->addSpacing(RowSpacing);
-    NBinLineEdit = AddPathRow(rows, QStringLiteral("生成.bin文件路径："), this, SLOT(NBinButton()), central);
+    NBinLineEdit = AddPathRow(rows, QStringLiteral("生成.bin文件路径："), QStringLiteral("NBinLineEdit"), this,
+                              SLOT(NBinButton()), central);
     rows->addSpacing(RowSpacing);
-    NS19LineEdit = AddPathRow(rows, QStringLiteral("生成.S19文件路径："), this, SLOT(NS19Button()), central);
+    NS19LineEdit = AddPathRow(rows, QStringLiteral("生成.S19文件路径："), QStringLiteral("NS19LineEdit"), this,
+                              SLOT(NS19Button()), central);
 
     auto *convertButton = new QPushButton(QStringLiteral("转换"), central);
     connect(convertButton, SIGNAL(clicked()), this, SLOT(Conversion()));
@@ -150,10 +159,11 @@ void MainWindow::Conversion()
     request.sourcePath = PBinLineEdit->text();
     request.imagePath = NBinLineEdit->text();
     request.srecordPath = NS19LineEdit->text();
-    request.versionText = VerLineEdit->text();
-    request.addressText = AddrLineEdit->text();
+    request.wallClock = QDateTime::currentDateTime();
 
-    const ConversionResult result = RunConversion(request);
+    ConversionResult result = ReadConversionFields(VerLineEdit->text(), AddrLineEdit->text(), request);
+    if (result.succeeded())
+        result = RunConversion(request);
     const QString message = ConversionMessage(result.status);
     if (result.succeeded()) {
         QMessageBox::information(this, QStringLiteral("提示"), message, QMessageBox::Ok, QMessageBox::NoButton);

@@ -1,9 +1,9 @@
 // Times the engine on large sources beside objcopy's S-record conversion of
 // the same bytes, and reports the process's peak memory.
 
-#include "convert/conversion.h"
-#include "convert/srecordwriter.h"
-#include "image/imagestamp.h"
+#include "conversion.h"
+#include "imagestamp.h"
+#include "srecordwriter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -125,7 +125,7 @@ bool TimeSteps(const QString &sourcePath, const QString &imagePath, const QStrin
     QFile srecords(srecordPath);
     if (!srecords.open(QIODevice::ReadWrite | QIODevice::Truncate))
         return false;
-    if (WriteSRecords(&image, StartAddress, &srecords) != SRecordResult::Written)
+    if (WriteSRecords(&image, StartAddress, &srecords) != RecordFileResult::Written)
         return false;
     if (!srecords.flush())
         return false;
@@ -213,8 +213,13 @@ int main(int argc, char *argv[])
             out << "cannot write the source\n";
             return 1;
         }
-        const ConversionRequest request{sourcePath, imagePath, srecordPath, QStringLiteral("100"),
-                                        QLatin1String(StartAddressText)};
+        ConversionRequest request;
+        request.sourcePath = sourcePath;
+        request.imagePath = imagePath;
+        request.srecordPath = srecordPath;
+        request.startAddress = StartAddress;
+        request.version = 100;
+        request.wallClock = stampTime;
         Timings timings;
         for (int run = 0; run < repetitions; ++run) {
             // Alternate the order so neither side always meets a warm cache.
@@ -225,7 +230,7 @@ int main(int argc, char *argv[])
             }
             QElapsedTimer timer;
             timer.start();
-            const ConversionResult result = RunConversion(request, stampTime);
+            const ConversionResult result = RunConversion(request);
             timings.whole.push_back(Milliseconds(timer));
             if (!result.succeeded()) {
                 out << "conversion failed: " << result.detail << "\n";

@@ -1,4 +1,4 @@
-#include "cli/clioutput.h"
+#include "clioutput.h"
 
 #include <QCoreApplication>
 
@@ -21,6 +21,11 @@ void PrintError(const QString &message)
     StandardOutput().flush();
     StandardError() << QCoreApplication::applicationName() << ": " << message << '\n';
     StandardError().flush();
+}
+
+void PrintWarning(const QString &message)
+{
+    PrintError(QStringLiteral("warning: ") + message);
 }
 
 int UsageError(const QString &message, const QString &command)

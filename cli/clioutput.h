@@ -17,6 +17,9 @@ QTextStream &StandardError();
 // "vandrel-cli: message" on stderr.
 void PrintError(const QString &message);
 
+// "vandrel-cli: warning: message" on stderr.
+void PrintWarning(const QString &message);
+
 // PrintError, then where to find the usage; returns ExitUsage.
 int UsageError(const QString &message, const QString &command = QString());
 

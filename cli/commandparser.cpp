@@ -1,6 +1,6 @@
-#include "cli/commandparser.h"
+#include "commandparser.h"
 
-#include "cli/clioutput.h"
+#include "clioutput.h"
 
 #include <QCoreApplication>
 

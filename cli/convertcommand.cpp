@@ -1,11 +1,12 @@
-#include "cli/convertcommand.h"
+#include "convertcommand.h"
 
-#include "cli/clioutput.h"
-#include "cli/profilechoice.h"
-#include "cli/stamptime.h"
-#include "convert/conversion.h"
-#include "profiles/profilesettings.h"
+#include "clioutput.h"
+#include "conversion.h"
+#include "profilechoice.h"
+#include "profilesettings.h"
+#include "stamptimechoice.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 namespace {
@@ -79,6 +80,8 @@ int ConvertCommand::run(const QStringList &arguments)
                           m_help.command);
 
     ConversionRequest request;
+    QString addressText;
+    QString versionText;
     if (m_parser.isSet(m_profile)) {
         const QString settingsFile = m_parser.value(m_settings);
         if (!QFileInfo(settingsFile).isFile())
@@ -91,8 +94,8 @@ int ConvertCommand::run(const QStringList &arguments)
         request.sourcePath = paths.sourcePath;
         request.imagePath = paths.imagePath;
         request.srecordPath = paths.srecordPath;
-        request.addressText = settings.startAddress();
-        request.versionText = settings.version();
+        addressText = settings.startAddress();
+        versionText = settings.version();
     } else if (m_parser.isSet(m_settings)) {
         return UsageError(QStringLiteral("--settings is read only with --profile"), m_help.command);
     }
@@ -104,7 +107,7 @@ int ConvertCommand::run(const QStringList &arguments)
     };
     const Override overrides[] = {
         {m_source, request.sourcePath}, {m_image, request.imagePath},      {m_srecord, request.srecordPath},
-        {m_address, request.addressText}, {m_version, request.versionText},
+        {m_address, addressText}, {m_version, versionText},
     };
     for (const Override &entry : overrides) {
         if (m_parser.isSet(entry.option))
@@ -116,15 +119,17 @@ int ConvertCommand::run(const QStringList &arguments)
 
     const std::optional<QString> timeText =
         m_parser.isSet(m_time) ? std::optional<QString>(m_parser.value(m_time)) : std::nullopt;
-    const StampTimeChoice stampTime = ChooseStampTime(timeText, qgetenv(SourceDateEpochVariable));
-    if (!stampTime.error.isEmpty()) {
-        if (stampTime.usageError)
-            return UsageError(stampTime.error, m_help.command);
-        PrintError(stampTime.error);
-        return ExitFailure;
-    }
+    const StampTimeChoice stampTime =
+        ChooseStampTime(timeText, qgetenv(SourceDateEpochVariable), QDateTime::currentDateTime());
+    if (!stampTime.error.isEmpty())
+        return UsageError(stampTime.error, m_help.command);
+    request.wallClock = stampTime.time;
 
-    const ConversionResult result = RunConversion(request, stampTime.time);
+    ConversionResult result = ReadConversionFields(versionText, addressText, request);
+    if (!stampTime.warning.isEmpty() && result.succeeded())
+        PrintWarning(stampTime.warning);
+    if (result.succeeded())
+        result = RunConversion(request);
     if (!result.succeeded()) {
         PrintError(result.detail);
         return ExitFailure;

@@ -1,7 +1,7 @@
 #ifndef VANDREL_CLI_CONVERTCOMMAND_H
 #define VANDREL_CLI_CONVERTCOMMAND_H
 
-#include "cli/commandparser.h"
+#include "commandparser.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

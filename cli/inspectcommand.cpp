@@ -1,7 +1,8 @@
-#include "cli/inspectcommand.h"
+#include "inspectcommand.h"
 
-#include "cli/clioutput.h"
-#include "cli/inspectionreport.h"
+#include "clioutput.h"
+#include "conversionfields.h"
+#include "inspectionreport.h"
 
 #include <QFile>
 
@@ -68,10 +69,9 @@ int InspectCommand::run(const QStringList &arguments)
 
     std::optional<quint32> address;
     if (m_parser.isSet(m_address)) {
-        bool ok = false;
         const QString text = m_parser.value(m_address);
-        address = text.toUInt(&ok, 16);
-        if (!ok)
+        address = ParseStartAddress(text);
+        if (!address)
             return UsageError(QStringLiteral("--address \"%1\" is not a hexadecimal number from 0 to FFFFFFFF").arg(text),
                               m_help.command);
     }

@@ -1,7 +1,7 @@
-#include "cli/clioutput.h"
-#include "cli/convertcommand.h"
-#include "cli/inspectcommand.h"
-#include "cli/profilescommand.h"
+#include "clioutput.h"
+#include "convertcommand.h"
+#include "inspectcommand.h"
+#include "profilescommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "cli/profilechoice.h"
+#include "profilechoice.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #ifndef VANDREL_CLI_PROFILECHOICE_H
 #define VANDREL_CLI_PROFILECHOICE_H
 
-#include "profiles/profilesettings.h"
+#include "profilesettings.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "cli/profilescommand.h"
+#include "profilescommand.h"
 
-#include "cli/clioutput.h"
-#include "cli/profilechoice.h"
-#include "profiles/profilesettings.h"
+#include "clioutput.h"
+#include "profilechoice.h"
+#include "profilesettings.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #ifndef VANDREL_CLI_PROFILESCOMMAND_H
 #define VANDREL_CLI_PROFILESCOMMAND_H
 
-#include "cli/commandparser.h"
+#include "commandparser.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

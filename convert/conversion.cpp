@@ -1,8 +1,9 @@
-#include "convert/conversion.h"
+#include "conversion.h"
 
-#include "convert/srecordwriter.h"
-#include "image/hextext.h"
-#include "image/imagestamp.h"
+#include "conversionfields.h"
+#include "hextext.h"
+#include "imagestamp.h"
+#include "srecordwriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 
 namespace {
 constexpr int CopyChunkSize = 64 * 1024;
-constexpr quint32 MaxVersion = 0xFFFF;
 constexpr qint64 AddressSpaceSize = 0x100000000LL;
 
 ConversionResult failure(ConversionStatus status, const QString &detail)
@@ -87,23 +87,31 @@ private:
     bool m_finished = false;
 };
 
-ConversionResult run(const ConversionRequest &request, const std::optional<QDateTime> &stampTime)
+} // namespace
+
+ConversionResult ReadConversionFields(const QString &versionText, const QString &addressText,
+                                      ConversionRequest &request)
 {
-    // Checked before any file is opened, so a refused run changes nothing.
-    bool ok = false;
-    const uint version = request.versionText.toUInt(&ok, 10);
-    if (!ok || version > MaxVersion) {
+    const std::optional<quint16> version = ParseVersion(versionText);
+    if (!version) {
         return failure(ConversionStatus::VersionInvalid,
                        QStringLiteral("software version %1 is not a whole number from 0 to 65535")
-                           .arg(quoted(request.versionText)));
+                           .arg(quoted(versionText)));
     }
-    const quint32 startAddress = request.addressText.toUInt(&ok, 16);
-    if (!ok) {
+    const std::optional<quint32> address = ParseStartAddress(addressText);
+    if (!address) {
         return failure(ConversionStatus::AddressInvalid,
                        QStringLiteral("start address %1 is not a hexadecimal number from 0 to FFFFFFFF")
-                           .arg(quoted(request.addressText)));
+                           .arg(quoted(addressText)));
     }
+    request.version = *version;
+    request.startAddress = *address;
+    return ConversionResult{};
+}
 
+ConversionResult RunConversion(const ConversionRequest &request)
+{
+    const quint32 startAddress = request.startAddress;
     QFile source(request.sourcePath);
     if (!source.open(QIODevice::ReadOnly)) {
         return failure(ConversionStatus::SourceNotFound,
@@ -172,8 +180,7 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
                            .arg(quoted(request.sourcePath)));
     }
 
-    const bool stamped = stampTime ? StampImage(&image, 1, quint16(version), *stampTime)
-                                   : StampImage(&image, 1, quint16(version));
+    const bool stamped = StampImage(&image, 1, request.version, request.wallClock);
     if (!stamped || !image.flush())
         return imageWriteFailed();
     // The image is complete: it stays when only the S-record file fails.
@@ -201,13 +208,13 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
     };
 
     switch (WriteSRecords(&image, startAddress, &srecords)) {
-    case SRecordResult::Written:
+    case RecordFileResult::Written:
         break;
-    case SRecordResult::ImageReadFailed:
+    case RecordFileResult::ImageReadFailed:
         return failure(ConversionStatus::ImageWriteFailed,
                        QStringLiteral("cannot read back new image %1: %2")
                            .arg(quoted(request.imagePath), image.errorString()));
-    case SRecordResult::OutputWriteFailed:
+    case RecordFileResult::OutputWriteFailed:
         return keepImage(srecordWriteFailed());
     }
 
@@ -219,42 +226,4 @@ ConversionResult run(const ConversionRequest &request, const std::optional<QDate
         return srecordWriteFailed();
     partialSRecords.finish();
     return ConversionResult{};
-}
-} // namespace
-
-ConversionResult RunConversion(const ConversionRequest &request)
-{
-    return run(request, std::nullopt);
-}
-
-ConversionResult RunConversion(const ConversionRequest &request, const QDateTime &stampTime)
-{
-    return run(request, stampTime);
-}
-
-QString ConversionMessage(ConversionStatus status)
-{
-    switch (status) {
-    case ConversionStatus::Succeeded:
-        return QStringLiteral("转换成功！");
-    case ConversionStatus::VersionInvalid:
-        return QStringLiteral("软件版本不正确！");
-    case ConversionStatus::AddressInvalid:
-        return QStringLiteral("程序起始地址不正确！");
-    case ConversionStatus::SourceNotFound:
-        return QStringLiteral("原始.bin文件找不到！");
-    case ConversionStatus::SourceTooLarge:
-        return QStringLiteral("原始.bin文件过大！");
-    case ConversionStatus::ImagePathInvalid:
-        return QStringLiteral("生成.bin文件路径不正确！");
-    case ConversionStatus::SRecordPathInvalid:
-        return QStringLiteral("生成.S19文件路径不正确！");
-    case ConversionStatus::SourceReadFailed:
-        return QStringLiteral("原始.bin文件读取失败！");
-    case ConversionStatus::ImageWriteFailed:
-        return QStringLiteral("生成.bin文件写入失败！");
-    case ConversionStatus::SRecordWriteFailed:
-        return QStringLiteral("生成.S19文件写入失败！");
-    }
-    return QString();
 }

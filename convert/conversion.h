@@ -4,27 +4,28 @@
 #include <QDateTime>
 #include <QString>
 
-// Inputs of one conversion, as the user typed them.
+// Inputs of one conversion.
 struct ConversionRequest
 {
     QString sourcePath;  // raw firmware image to read
     QString imagePath;   // new stamped image to write
     QString srecordPath; // S-record file to write
-    QString versionText; // decimal, 0-65535
-    QString addressText; // hexadecimal, 32 bits
+    quint32 startAddress = 0;
+    quint16 version = 0;
+    QDateTime wallClock; // the reading to stamp (see HeaderTimeAt)
 };
 
 enum class ConversionStatus {
     Succeeded,
-    VersionInvalid,     // "软件版本不正确！"
-    AddressInvalid,     // "程序起始地址不正确！" (also: image would pass FFFFFFFF)
-    SourceNotFound,     // "原始.bin文件找不到！"
-    SourceTooLarge,     // "原始.bin文件过大！"
-    ImagePathInvalid,   // "生成.bin文件路径不正确！"
-    SRecordPathInvalid, // "生成.S19文件路径不正确！"
-    SourceReadFailed,   // "原始.bin文件读取失败！"
-    ImageWriteFailed,   // "生成.bin文件写入失败！"
-    SRecordWriteFailed, // "生成.S19文件写入失败！"
+    VersionInvalid,
+    AddressInvalid,     // also: the image would run past FFFFFFFF
+    SourceNotFound,
+    SourceTooLarge,
+    ImagePathInvalid,
+    SRecordPathInvalid,
+    SourceReadFailed,
+    ImageWriteFailed,
+    SRecordWriteFailed,
 };
 
 struct ConversionResult
@@ -36,14 +37,15 @@ struct ConversionResult
     bool succeeded() const { return status == ConversionStatus::Succeeded; }
 };
 
+// Reads the version and the start address as a user typed them (see
+// ParseVersion, ParseStartAddress) into request. The first that does not
+// read is the failure, which the caller reports as it reports a conversion.
+ConversionResult ReadConversionFields(const QString &versionText, const QString &addressText,
+                                      ConversionRequest &request);
+
 // Runs a whole conversion: checks the inputs, writes the stamped image and
 // its S-record file, and reports the first failure. Nothing is opened for
 // writing before the checks that protect it have passed.
-// The first form stamps the local clock; the second the given wall-clock reading.
 ConversionResult RunConversion(const ConversionRequest &request);
-ConversionResult RunConversion(const ConversionRequest &request, const QDateTime &stampTime);
-
-// The window's fixed text for a status ("转换成功！" for success).
-QString ConversionMessage(ConversionStatus status);
 
 #endif

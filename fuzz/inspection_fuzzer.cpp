@@ -5,9 +5,9 @@
 // length (u16, little-endian), the address (u32, little-endian), then the
 // image bytes, then the S-record text.
 
-#include "cli/inspectionreport.h"
-#include "convert/srecordreader.h"
-#include "image/imageinspection.h"
+#include "inspectionreport.h"
+#include "srecordinspection.h"
+#include "imageinspection.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "image/byteorder.h"
+#include "byteorder.h"
 
 #include <utility>
 

@@ -1,12 +1,10 @@
-#include "image/calendar.h"
+#include "calendar.h"
 
 namespace {
 constexpr quint32 SecondsPerDay = 86400;
 constexpr quint32 SecondsPerCommonYear = 365 * SecondsPerDay;
 constexpr quint32 SecondsPerLeapYear = 366 * SecondsPerDay;
 constexpr int EpochYear = 1970;
-constexpr int FirstValidYear = 2000;
-constexpr int LastValidYear = 2099;
 
 // Divisible by 4 is exact for 1901-2099, the only years handled here.
 bool isLeapYear(int year)
@@ -42,7 +40,7 @@ int IsValidCalendar(const CalendarTime *calendar)
         return 0;
     if (c.month < 1 || c.month > 12)
         return 0;
-    if (c.year < FirstValidYear || c.year > LastValidYear)
+    if (c.year < FirstCalendarYear || c.year > LastCalendarYear)
         return 0;
     if (c.day < 1)
         return 0;
@@ -76,7 +74,7 @@ int EpochToCalendar(const EpochTime *epoch, CalendarTime *calendar)
     while (rest >= yearSeconds(year)) {
         rest -= yearSeconds(year);
         ++year;
-        if (year > LastValidYear)
+        if (year > LastCalendarYear)
             return 0;
     }
     const quint32 *months = monthSeconds(year);

@@ -7,6 +7,10 @@
 // zone, daylight saving or leap seconds. A year is leap when divisible by 4,
 // which holds for every year these routines accept.
 
+// The years a calendar record may hold, and so the years a header can stamp.
+constexpr int FirstCalendarYear = 2000;
+constexpr int LastCalendarYear = 2099;
+
 struct CalendarTime
 {
     quint16 milliseconds; // 0-999
@@ -16,7 +20,7 @@ struct CalendarTime
     quint8 day;           // 1 to the length of the month
     quint8 month;         // 1-12
     quint8 reserved;      // ignored; EpochToCalendar sets 0
-    quint16 year;         // 2000-2099 to be valid
+    quint16 year;         // FirstCalendarYear-LastCalendarYear to be valid
 };
 
 struct EpochTime

@@ -1,4 +1,4 @@
-#include "image/crc16.h"
+#include "crc16.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "image/devicereading.h"
+#include "devicereading.h"
 
 #include <QIODevice>
 

@@ -1,51 +1,15 @@
-#include "image/imagestamp.h"
+#include "imagestamp.h"
 
-#include "image/byteorder.h"
-#include "image/calendar.h"
-#include "image/crc16.h"
+#include "crc16.h"
+#include "stamptime.h"
 
 #include <QDateTime>
 #include <QIODevice>
-#include <QtEndian>
-
-#include <cstring>
 
 namespace {
 // The payload passes through here for its CRC; no allocation per stamp.
 // Not reentrant: one stamp at a time.
 quint8 ImageBuffer[ImageBufferSize];
-
-void putField32(quint8 *header, int offset, int littleEndian, quint32 value)
-{
-    qToLittleEndian<quint32>(ToByteOrder32(littleEndian, value), header + offset);
-}
-
-void putField16(quint8 *header, int offset, int littleEndian, quint16 value)
-{
-    qToLittleEndian<quint16>(ToByteOrder16(littleEndian, value), header + offset);
-}
-
-// The wall-clock reading as seconds since 1970, taken as if it were UTC.
-// Outside 2000-2099 it cannot be stamped and gives 0.
-EpochTime stampSeconds(const QDateTime &wallClock)
-{
-    const QDate date = wallClock.date();
-    const QTime time = wallClock.time();
-    EpochTime epoch = {0, 0};
-    if (!date.isValid() || !time.isValid() || date.year() < 0 || date.year() > 0xFFFF)
-        return epoch;
-    CalendarTime calendar = {};
-    calendar.milliseconds = 0;
-    calendar.second = quint8(time.second());
-    calendar.minute = quint8(time.minute());
-    calendar.hour = quint8(time.hour());
-    calendar.day = quint8(date.day());
-    calendar.month = quint8(date.month());
-    calendar.year = quint16(date.year());
-    if (!CalendarToEpoch(&calendar, &epoch))
-        epoch = {0, 0};
-    return epoch;
-}
 } // namespace
 
 bool WriteFill(QIODevice *device, quint8 byte, int count)
@@ -71,25 +35,14 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
     if (!device || !device->isReadable() || !device->isWritable())
         return false;
 
-    const EpochTime epoch = stampSeconds(wallClock);
     const qint64 size = device->size();
     if (size < HeaderSize)
         return false;
-
-    quint8 header[HeaderSize] = {};
-    putField32(header, LengthOffset, littleEndian, quint32(size + TrailerSize));
-    putField32(header, MagicOffset, littleEndian, Magic);
-    putField32(header, SecondsOffset, littleEndian, epoch.seconds);
-    putField16(header, MillisecondsOffset, littleEndian, epoch.milliseconds);
-    putField16(header, VersionOffset, littleEndian, version);
-    putField32(header, LittleEndianOffset, littleEndian, quint32(littleEndian));
-    // A byte sum: the same value in either byte order.
-    quint16 checksum = 0;
-    for (int i = 0; i < ChecksumOffset; ++i)
-        checksum = quint16(checksum + header[i]);
-    putField16(header, ChecksumOffset, littleEndian, checksum);
-
-    if (!device->seek(0) || device->write(reinterpret_cast<const char *>(header), HeaderSize) != HeaderSize)
+    const ImageHeader header =
+        StampedHeader(quint32(size + TrailerSize), HeaderTimeAt(wallClock).seconds, version, littleEndian);
+    const HeaderBytes headerBytes = EncodeImageHeader(header, littleEndian);
+    if (!device->seek(0)
+        || device->write(reinterpret_cast<const char *>(headerBytes.data()), HeaderSize) != HeaderSize)
         return false;
 
     // The CRC covers the whole payload, one buffer at a time.
@@ -107,7 +60,7 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
     if (payloadRead != size - HeaderSize)
         return false;
 
-    // High byte first in both byte orders.
-    const char trailer[TrailerSize] = {char(crc >> 8), char(crc & 0xFF), 0, 0};
-    return device->seek(size) && device->write(trailer, TrailerSize) == TrailerSize;
+    const TrailerBytes trailer = EncodeImageTrailer(crc);
+    return device->seek(size)
+        && device->write(reinterpret_cast<const char *>(trailer.data()), TrailerSize) == TrailerSize;
 }

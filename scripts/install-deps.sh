@@ -10,6 +10,7 @@ packages=(
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
     time                        # GNU time: peak memory in bench/cli-bench.py
     xvfb xauth xdotool          # the window smoke test and the run command
+    faketime                    # a fixed clock for the window and vandrel-cli in the tests
     fonts-wqy-microhei          # Chinese glyphs in the window
 )
 

@@ -1,6 +1,7 @@
-#include "app/mainwindow.h"
-#include "convert/conversion.h"
-#include "image/imagestamp.h"
+#include "mainwindow.h"
+#include "conversion.h"
+#include "imagestamp.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -58,37 +59,46 @@ struct WindowWidgets
     }
 };
 
+// The buttons labelled text, in the order the window made them.
+QList<QPushButton *> buttonsLabelled(const QMainWindow &window, const QString &text)
+{
+    QList<QPushButton *> buttons;
+    for (QPushButton *button : window.findChildren<QPushButton *>()) {
+        if (button->text() == text)
+            buttons.append(button);
+    }
+    return buttons;
+}
+
+// The six inputs by their names; the buttons by their labels, the three
+// "选择" buttons in row order.
+WindowWidgets widgetsOf(const QMainWindow &window)
+{
+    WindowWidgets w;
+    w.device = window.findChild<QComboBox *>(QStringLiteral("DevComboBox"));
+    w.address = window.findChild<QLineEdit *>(QStringLiteral("AddrLineEdit"));
+    w.version = window.findChild<QLineEdit *>(QStringLiteral("VerLineEdit"));
+    w.source = window.findChild<QLineEdit *>(QStringLiteral("PBinLineEdit"));
+    w.image = window.findChild<QLineEdit *>(QStringLiteral("NBinLineEdit"));
+    w.srecord = window.findChild<QLineEdit *>(QStringLiteral("NS19LineEdit"));
+    const QList<QPushButton *> choosers = buttonsLabelled(window, QStringLiteral("选择"));
+    if (choosers.size() == 3) {
+        w.chooseSource = choosers.at(0);
+        w.chooseImage = choosers.at(1);
+        w.chooseSRecord = choosers.at(2);
+    }
+    w.convert = buttonsLabelled(window, QStringLiteral("转换")).value(0);
+    w.exit = buttonsLabelled(window, QStringLiteral("退出")).value(0);
+    return w;
+}
+
+// Row index of the window's vertical layout; only the layout's own test
+// walks the rows by position.
 QBoxLayout *rowAt(const QMainWindow &window, int index)
 {
     QWidget *central = window.centralWidget();
     QLayoutItem *item = central && central->layout() ? central->layout()->itemAt(index) : nullptr;
     return item ? qobject_cast<QBoxLayout *>(item->layout()) : nullptr;
-}
-
-template<typename T>
-T *widgetAt(QLayout *layout, int index)
-{
-    QLayoutItem *item = layout ? layout->itemAt(index) : nullptr;
-    return item ? qobject_cast<T *>(item->widget()) : nullptr;
-}
-
-// The five rows stand at 0, 2, 4, 6 and 9 of the vertical layout.
-WindowWidgets widgetsOf(const QMainWindow &window)
-{
-    WindowWidgets w;
-    QBoxLayout *deviceRow = rowAt(window, 0);
-    w.device = widgetAt<QComboBox>(deviceRow, 2);
-    w.address = widgetAt<QLineEdit>(deviceRow, 5);
-    w.version = widgetAt<QLineEdit>(deviceRow, 8);
-    w.source = widgetAt<QLineEdit>(rowAt(window, 2), 2);
-    w.chooseSource = widgetAt<QPushButton>(rowAt(window, 2), 3);
-    w.image = widgetAt<QLineEdit>(rowAt(window, 4), 2);
-    w.chooseImage = widgetAt<QPushButton>(rowAt(window, 4), 3);
-    w.srecord = widgetAt<QLineEdit>(rowAt(window, 6), 2);
-    w.chooseSRecord = widgetAt<QPushButton>(rowAt(window, 6), 3);
-    w.convert = widgetAt<QPushButton>(rowAt(window, 9), 1);
-    w.exit = widgetAt<QPushButton>(rowAt(window, 9), 2);
-    return w;
 }
 
 // One line per layout item: "row", "spacing 6", "stretch 0",
@@ -196,18 +206,6 @@ MessageBoxSeen clickAndReadMessageBox(QPushButton *button)
     return seen;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
 QByteArray samplePayload(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -279,7 +277,7 @@ void TestMainWindow::cleanup()
 
 void TestMainWindow::widgetTree()
 {
-    QVERIFY(writeFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"));
     const MainWindow window;
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Vandrel"));
@@ -358,7 +356,7 @@ void TestMainWindow::noSettingsFile()
 
 void TestMainWindow::startsWithDevice0PathsWithoutDevices()
 {
-    QVERIFY(writeFile(SettingsFileName, "[Dev0]\nName=A\nPBin=a.bin\nNBin=a_out.bin\nNS19=a.s19\n"));
+    QVERIFY(WriteFile(SettingsFileName, "[Dev0]\nName=A\nPBin=a.bin\nNBin=a_out.bin\nNS19=a.s19\n"));
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
     QVERIFY(w.complete());
@@ -395,7 +393,7 @@ void TestMainWindow::selectorItems()
     QFETCH(QByteArray, ini);
     QFETCH(QStringList, items);
     QFETCH(QString, lastSource);
-    QVERIFY(writeFile(SettingsFileName, ini));
+    QVERIFY(WriteFile(SettingsFileName, ini));
 
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
@@ -416,7 +414,7 @@ void TestMainWindow::switchingLoadsPathsAndKeepsSharedValues()
     const QByteArray ini = "[Sys]\nDevs=3\nAddr=8000abc\nVer=1234\n"
                            "[Dev0]\nName=A\nPBin=a.bin\nNBin=a_out.bin\nNS19=a.s19\n"
                            "[Dev1]\nName=B\nPBin=b.bin\nNS19=\"b,1.s19\"\n";
-    QVERIFY(writeFile(SettingsFileName, ini));
+    QVERIFY(WriteFile(SettingsFileName, ini));
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
     QVERIFY(w.complete());
@@ -437,18 +435,18 @@ void TestMainWindow::switchingLoadsPathsAndKeepsSharedValues()
 
     w.device->setCurrentIndex(2);
     QCOMPARE(w.texts(), (QStringList{"", "08001000", "202", "", "", ""}));
-    QCOMPARE(readFile(SettingsFileName), ini);
+    QCOMPARE(ReadFile(SettingsFileName), ini);
 }
 
 void TestMainWindow::switchingReadsTheFileAnew()
 {
-    QVERIFY(writeFile(SettingsFileName, "[Sys]\nDevs=2\nAddr=08000000\nVer=101\n"
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=2\nAddr=08000000\nVer=101\n"
                                         "[Dev0]\nName=A\nPBin=a.bin\n[Dev1]\nName=B\nPBin=b.bin\n"));
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
     QVERIFY(w.complete());
 
-    QVERIFY(writeFile(SettingsFileName, "[Sys]\nDevs=3\nAddr=09000000\nVer=300\n"
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=3\nAddr=09000000\nVer=300\n"
                                         "[Dev0]\nName=A2\nPBin=a2.bin\n[Dev1]\nName=B2\nPBin=b2.bin\n"));
     w.device->setCurrentIndex(1);
     QCOMPARE(w.source->text(), QStringLiteral("b2.bin"));
@@ -528,9 +526,9 @@ void TestMainWindow::chooserChoiceBecomesAbsolutePath()
     QFETCH(QString, chosen);
     QVERIFY(QDir().mkpath(QStringLiteral("fw")));
     QVERIFY(QDir().mkpath(QStringLiteral("out")));
-    QVERIFY(writeFile(QStringLiteral("fw/start.bin"), "start"));
-    QVERIFY(writeFile(QStringLiteral("fw/other.bin"), "other"));
-    QVERIFY(writeFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n"
+    QVERIFY(WriteFile(QStringLiteral("fw/start.bin"), "start"));
+    QVERIFY(WriteFile(QStringLiteral("fw/other.bin"), "other"));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n"
                                         "[Dev0]\nName=A\nPBin=a.bin\nNBin=a_out.bin\nNS19=a.s19\n"));
 
     const MainWindow window;
@@ -574,8 +572,8 @@ void TestMainWindow::conversionMatchesEngineAtItsStampTime()
     const QByteArray payload = samplePayload(1000);
     QVERIFY(QDir().mkpath(QStringLiteral("fw")));
     QVERIFY(QDir().mkpath(QStringLiteral("out")));
-    QVERIFY(writeFile(QStringLiteral("fw/app.bin"), payload));
-    QVERIFY(writeFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"
+    QVERIFY(WriteFile(QStringLiteral("fw/app.bin"), payload));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"
                                         "PBin=fw/app.bin\nNBin=out/window.bin\nNS19=out/window.s19\n"));
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
@@ -597,7 +595,7 @@ void TestMainWindow::conversionMatchesEngineAtItsStampTime()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(box.parent, static_cast<const QWidget *>(&window));
 
-    const QByteArray image = readFile(QStringLiteral("out/window.bin"));
+    const QByteArray image = ReadFile(QStringLiteral("out/window.bin"));
     QCOMPARE(image.size(), payload.size() + ImageLayout::FrameSize);
     const auto *header = reinterpret_cast<const uchar *>(image.constData());
     QCOMPARE(qFromLittleEndian<quint16>(header + ImageLayout::VersionOffset), quint16(205));
@@ -610,14 +608,15 @@ void TestMainWindow::conversionMatchesEngineAtItsStampTime()
     request.sourcePath = QStringLiteral("fw/app.bin");
     request.imagePath = QStringLiteral("out/engine.bin");
     request.srecordPath = QStringLiteral("out/engine.s19");
-    request.versionText = QStringLiteral("205");
-    request.addressText = QStringLiteral("0800c000");
-    QVERIFY(RunConversion(request, QDateTime(stamp.date(), stamp.time(), Qt::LocalTime)).succeeded());
-    QCOMPARE(image, readFile(QStringLiteral("out/engine.bin")));
-    const QByteArray srecords = readFile(QStringLiteral("out/window.s19"));
+    request.version = 205;
+    request.startAddress = 0x0800C000;
+    request.wallClock = QDateTime(stamp.date(), stamp.time(), Qt::LocalTime);
+    QVERIFY(RunConversion(request).succeeded());
+    QCOMPARE(image, ReadFile(QStringLiteral("out/engine.bin")));
+    const QByteArray srecords = ReadFile(QStringLiteral("out/window.s19"));
     QVERIFY(srecords.contains("\nS3150800C000"));
-    QCOMPARE(srecords, readFile(QStringLiteral("out/engine.s19")));
-    QCOMPARE(readFile(QStringLiteral("fw/app.bin")), payload);
+    QCOMPARE(srecords, ReadFile(QStringLiteral("out/engine.s19")));
+    QCOMPARE(ReadFile(QStringLiteral("fw/app.bin")), payload);
 }
 
 void TestMainWindow::conversionWarnings_data()
@@ -661,7 +660,7 @@ void TestMainWindow::conversionWarnings()
     const QByteArray payload = samplePayload(300);
     QVERIFY(QDir().mkpath(QStringLiteral("fw")));
     QVERIFY(QDir().mkpath(QStringLiteral("out")));
-    QVERIFY(writeFile(QStringLiteral("fw/app.bin"), payload));
+    QVERIFY(WriteFile(QStringLiteral("fw/app.bin"), payload));
 
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
@@ -679,7 +678,7 @@ void TestMainWindow::conversionWarnings()
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(box.parent, static_cast<const QWidget *>(&window));
-    QCOMPARE(readFile(QStringLiteral("fw/app.bin")), payload);
+    QCOMPARE(ReadFile(QStringLiteral("fw/app.bin")), payload);
     // The run reads the fields and leaves them as they were.
     QCOMPARE(w.texts().mid(1), (QStringList{fields.at(4), fields.at(3), fields.at(0), fields.at(1), fields.at(2)}));
 }

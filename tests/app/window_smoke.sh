@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Starts the real window program under Xvfb in a copy of examples/, converts
 # the first example profile through "转换", leaves through "退出" and expects
-# exit status 0. Usage: window_smoke.sh PROGRAM EXAMPLES_DIR
+# exit status 0. Usage: window_smoke.sh PROGRAM EXAMPLES_DIR [CLI CLOCK]
+# With CLI and CLOCK (a faketime date), the window runs with its clock set to
+# CLOCK, and vandrel-cli under the same clock must write the same files.
 set -euo pipefail
 
 program=$1
 examples=$2
-for tool in xvfb-run xdotool; do
+cli=${3:-}
+clock=${4:-}
+tools="xvfb-run xdotool"
+[ -n "$clock" ] && tools="$tools faketime"
+for tool in $tools; do
     if ! command -v "$tool" >/dev/null; then
         echo "window_smoke: $tool is missing (scripts/install-deps.sh installs it)" >&2
         exit 1
@@ -40,7 +46,11 @@ find_window() {
 press() { xdotool windowfocus "$1"; sleep 0.3; shift; xdotool key "$@"; }
 
 unset QT_QPA_PLATFORM
-"$program" &
+if [ -n "$clock" ]; then
+    faketime "$clock" "$program" &
+else
+    "$program" &
+fi
 pid=$!
 
 window=$(find_window '^Vandrel$') || true
@@ -66,4 +76,14 @@ status=0
 wait "$pid" || status=$?
 pid=
 [ "$status" -eq 0 ] || fail "exit status $status"
+
+if [ -n "$clock" ]; then
+    faketime "$clock" "$cli" convert --profile 0 --image out/cli.bin --s19 out/cli.s19 2>cli.err \
+        || fail "vandrel-cli under the clock $clock failed: $(cat cli.err)"
+    cmp out/main_board_app.bin out/cli.bin || fail "the window and vandrel-cli wrote different images at $clock"
+    cmp out/main_board_app.s19 out/cli.s19 || fail "the window and vandrel-cli wrote different S-records at $clock"
+    grep -q "warning: the local clock reads" cli.err || fail "vandrel-cli did not warn of the clock: $(cat cli.err)"
+    seconds=$(od -An -tu4 -j8 -N4 out/cli.bin | tr -d ' ')
+    [ "$seconds" = 0 ] || fail "a clock at $clock stamped seconds $seconds, not 0"
+fi
 echo "window_smoke: passed"

@@ -1,10 +1,11 @@
 // Runs the built vandrel-cli as a user or a build script would.
 
-#include "convert/conversion.h"
-#include "convert/srecordwriter.h"
-#include "image/imagestamp.h"
-#include "tests/image/referencetools.h"
-#include "tests/image/testpayload.h"
+#include "conversion.h"
+#include "srecordwriter.h"
+#include "imagestamp.h"
+#include "referencetools.h"
+#include "testfiles.h"
+#include "testpayload.h"
 
 #include <QBuffer>
 #include <QJsonArray>
@@ -41,18 +42,6 @@ QStringList AllImageChecks()
 QStringList AllSRecordChecks()
 {
     return {QStringLiteral("s19-checksums"), QStringLiteral("s19-data"), QStringLiteral("s19-lines")};
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush();
 }
 
 // Rewrites the header checksum after a header field was changed on purpose,
@@ -200,11 +189,14 @@ void TestCli::initTestCase()
                       "[Dev1]\nName=主控板\nPBin=固件.bin\nNBin=输出/p1.bin\nNS19=输出/p1.s19\n"));
     QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("输出")));
 
-    const ConversionRequest request{path(QStringLiteral("app.bin")), path(QStringLiteral("engine.bin")),
-                                    path(QStringLiteral("engine.s19")), QString::number(Version),
-                                    QLatin1String(AddressText)};
-    QVERIFY(RunConversion(request, QDateTime::fromString(QLatin1String(TimeText), QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                .succeeded());
+    ConversionRequest request;
+    request.sourcePath = path(QStringLiteral("app.bin"));
+    request.imagePath = path(QStringLiteral("engine.bin"));
+    request.srecordPath = path(QStringLiteral("engine.s19"));
+    request.version = Version;
+    request.startAddress = 0x08000000;
+    request.wallClock = QDateTime::fromString(QLatin1String(TimeText), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QVERIFY(RunConversion(request).succeeded());
     m_image = ReadFile(request.imagePath);
     m_srecords = ReadFile(request.srecordPath);
     QCOMPARE(m_image.size(), SourceSize + ImageLayout::FrameSize);
@@ -281,10 +273,14 @@ void TestCli::convertGivesTheWindowsBytes()
     QVERIFY2(result.exitCode == 0, result.err.constData());
     QVERIFY(result.err.isEmpty());
 
-    const ConversionRequest request{path(source), path(QStringLiteral("window.bin")),
-                                    path(QStringLiteral("window.s19")), version, address};
-    const QDateTime clock(QDate(2026, 12, 9), QTime(14, 30, 0));
-    const ConversionResult window = RunConversion(request, clock);
+    ConversionRequest request;
+    request.sourcePath = path(source);
+    request.imagePath = path(QStringLiteral("window.bin"));
+    request.srecordPath = path(QStringLiteral("window.s19"));
+    request.wallClock = QDateTime(QDate(2026, 12, 9), QTime(14, 30, 0));
+    ConversionResult window = ReadConversionFields(version, address, request);
+    if (window.succeeded())
+        window = RunConversion(request);
     QVERIFY2(window.succeeded(), qPrintable(window.detail));
 
     const QByteArray cliImage = ReadFile(path(image));
@@ -679,10 +675,10 @@ void TestCli::inspectAcceptsObjcopyRecords()
             records += line + '\n';
     }
     QVERIFY(!records.isEmpty());
-    QCOMPARE(records, m_srecords.mid(int(qstrlen(SRecord::HeaderLine))).chopped(int(qstrlen(SRecord::EndLine))));
+    QCOMPARE(records, m_srecords.mid(int(qstrlen(SRecordLayout::HeaderLine))).chopped(int(qstrlen(SRecordLayout::EndLine))));
 
     int exitCode = -1;
-    inspectJson(m_image, SRecord::HeaderLine + records + SRecord::EndLine, QStringLiteral("08000000"), &exitCode);
+    inspectJson(m_image, SRecordLayout::HeaderLine + records + SRecordLayout::EndLine, QStringLiteral("08000000"), &exitCode);
     QCOMPARE(exitCode, 0);
 }
 

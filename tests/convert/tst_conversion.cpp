@@ -1,7 +1,8 @@
-#include "convert/conversion.h"
-#include "convert/srecordwriter.h"
-#include "image/imagestamp.h"
-#include "tests/image/testpayload.h"
+#include "conversion.h"
+#include "srecordwriter.h"
+#include "imagestamp.h"
+#include "testfiles.h"
+#include "testpayload.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -41,6 +42,16 @@ enum class After {
     Anything,    // left to the run (e.g. an image cut short by a failed read)
 };
 
+// What a row needs beyond the fixture folder.
+enum class Setup {
+    None,
+    SparseSourceOneByteTooLarge, // %D/huge.bin, one byte over what the length field holds
+    SparseSource4GiB,            // %D/huge.bin of 4 GiB
+    Sysfs,                       // a sysfs file nobody may write
+    ReadOnlyFile,                // %D/readonly.out, which permission bits must protect
+    UnreadableSource,            // a source that opens but fails every read
+};
+
 struct FileState
 {
     bool exists = false;
@@ -61,15 +72,22 @@ FileState Snapshot(const QString &path)
     return state;
 }
 
-bool WriteFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush();
-}
-
 std::filesystem::path FsPath(const QString &path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// A conversion from the texts a user types, as the window runs it.
+ConversionResult Convert(const QString &source, const QString &image, const QString &srecords,
+                         const QString &version, const QString &address)
+{
+    ConversionRequest request;
+    request.sourcePath = source;
+    request.imagePath = image;
+    request.srecordPath = srecords;
+    request.wallClock = StampTime();
+    const ConversionResult fields = ReadConversionFields(version, address, request);
+    return fields.succeeded() ? RunConversion(request) : fields;
 }
 
 // The image and S-record text made by hand from the lower routines.
@@ -99,6 +117,7 @@ QByteArray ExpectedSRecords(const QByteArray &image, quint32 address)
 } // namespace
 
 Q_DECLARE_METATYPE(After)
+Q_DECLARE_METATYPE(Setup)
 
 class TestConversion : public QObject
 {
@@ -107,8 +126,6 @@ class TestConversion : public QObject
 private slots:
     void init();
     void cleanup();
-    void messages_data();
-    void messages();
     void refusals_data();
     void refusals();
     void successes_data();
@@ -196,32 +213,7 @@ void TestConversion::checkOutput(const QString &path, const FileState &before, A
     }
 }
 
-void TestConversion::messages_data()
-{
-    QTest::addColumn<ConversionStatus>("status");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("Succeeded") << ConversionStatus::Succeeded << QStringLiteral("转换成功！");
-    QTest::newRow("VersionInvalid") << ConversionStatus::VersionInvalid << QStringLiteral("软件版本不正确！");
-    QTest::newRow("AddressInvalid") << ConversionStatus::AddressInvalid << QStringLiteral("程序起始地址不正确！");
-    QTest::newRow("SourceNotFound") << ConversionStatus::SourceNotFound << QStringLiteral("原始.bin文件找不到！");
-    QTest::newRow("SourceTooLarge") << ConversionStatus::SourceTooLarge << QStringLiteral("原始.bin文件过大！");
-    QTest::newRow("ImagePathInvalid") << ConversionStatus::ImagePathInvalid << QStringLiteral("生成.bin文件路径不正确！");
-    QTest::newRow("SRecordPathInvalid") << ConversionStatus::SRecordPathInvalid << QStringLiteral("生成.S19文件路径不正确！");
-    QTest::newRow("SourceReadFailed") << ConversionStatus::SourceReadFailed << QStringLiteral("原始.bin文件读取失败！");
-    QTest::newRow("ImageWriteFailed") << ConversionStatus::ImageWriteFailed << QStringLiteral("生成.bin文件写入失败！");
-    QTest::newRow("SRecordWriteFailed") << ConversionStatus::SRecordWriteFailed << QStringLiteral("生成.S19文件写入失败！");
-}
-
-void TestConversion::messages()
-{
-    QFETCH(ConversionStatus, status);
-    QFETCH(QString, message);
-
-    QCOMPARE(ConversionMessage(status), message);
-}
-
-// Each bad input with the warning it must give and what it must leave on
+// Each bad input with the status it must give and what it must leave on
 // disk. Paths use %D for the fixture folder, which is also the working
 // directory. The source, when it is a file, must always stay unchanged.
 void TestConversion::refusals_data()
@@ -232,9 +224,9 @@ void TestConversion::refusals_data()
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("address");
     QTest::addColumn<ConversionStatus>("status");
-    QTest::addColumn<QString>("message");
     QTest::addColumn<After>("imageAfter");
     QTest::addColumn<After>("srecordsAfter");
+    QTest::addColumn<Setup>("setup");
 
     const QString source = QStringLiteral("%D/source.bin");
     const QString newImage = QStringLiteral("%D/new.bin");
@@ -244,109 +236,89 @@ void TestConversion::refusals_data()
     const QString version = QStringLiteral("100");
     const QString address = QStringLiteral("8000000");
 
-    const QString notFound = QStringLiteral("原始.bin文件找不到！");
-    const QString tooLarge = QStringLiteral("原始.bin文件过大！");
-    const QString badImagePath = QStringLiteral("生成.bin文件路径不正确！");
-    const QString badSRecordPath = QStringLiteral("生成.S19文件路径不正确！");
-    const QString badVersion = QStringLiteral("软件版本不正确！");
-    const QString badAddress = QStringLiteral("程序起始地址不正确！");
-    const QString readFailed = QStringLiteral("原始.bin文件读取失败！");
-    const QString imageWriteFailed = QStringLiteral("生成.bin文件写入失败！");
-    const QString srecordWriteFailed = QStringLiteral("生成.S19文件写入失败！");
-
     using S = ConversionStatus;
     auto row = [&](const char *name, const QString &src, const QString &img, const QString &s19,
-                   const QString &ver, const QString &addr, S status, const QString &message,
-                   After imageAfter, After srecordsAfter) {
-        QTest::newRow(name) << src << img << s19 << ver << addr << status << message << imageAfter
-                            << srecordsAfter;
+                   const QString &ver, const QString &addr, S status, After imageAfter, After srecordsAfter,
+                   Setup setup = Setup::None) {
+        QTest::newRow(name) << src << img << s19 << ver << addr << status << imageAfter << srecordsAfter << setup;
     };
 
     // The source.
-    row("all paths empty", QString(), QString(), QString(), version, address, S::SourceNotFound,
-        notFound, After::Absent, After::Absent);
+    row("all paths empty", QString(), QString(), QString(), version, address, S::SourceNotFound, After::Absent, After::Absent);
     row("missing source", QStringLiteral("%D/missing.bin"), newImage, newSRecords, version, address,
-        S::SourceNotFound, notFound, After::Absent, After::Absent);
+        S::SourceNotFound, After::Absent, After::Absent);
     row("missing source, outputs exist", QStringLiteral("%D/missing.bin"), oldImage, oldSRecords,
-        version, address, S::SourceNotFound, notFound, After::Unchanged, After::Unchanged);
+        version, address, S::SourceNotFound, After::Unchanged, After::Unchanged);
     row("source is a folder", QStringLiteral("%D/folder"), oldImage, oldSRecords, version, address,
-        S::SourceNotFound, notFound, After::Unchanged, After::Unchanged);
-    row("source one byte too large", QStringLiteral("%D/huge-edge.bin"), oldImage, newSRecords,
-        version, address, S::SourceTooLarge, tooLarge, After::Unchanged, After::Absent);
-    row("source of 4 GiB", QStringLiteral("%D/huge-4g.bin"), newImage, newSRecords, version,
-        address, S::SourceTooLarge, tooLarge, After::Absent, After::Absent);
+        S::SourceNotFound, After::Unchanged, After::Unchanged);
+    row("source one byte too large", QStringLiteral("%D/huge.bin"), oldImage, newSRecords, version, address,
+        S::SourceTooLarge, After::Unchanged, After::Absent, Setup::SparseSourceOneByteTooLarge);
+    row("source of 4 GiB", QStringLiteral("%D/huge.bin"), newImage, newSRecords, version, address,
+        S::SourceTooLarge, After::Absent, After::Absent, Setup::SparseSource4GiB);
 
     // The new image's path.
-    row("empty image path", source, QString(), oldSRecords, version, address, S::ImagePathInvalid,
-        badImagePath, After::Absent, After::Unchanged);
+    row("empty image path", source, QString(), oldSRecords, version, address, S::ImagePathInvalid, After::Absent, After::Unchanged);
     row("missing image folder", source, QStringLiteral("%D/nodir/new.bin"), newSRecords, version,
-        address, S::ImagePathInvalid, badImagePath, After::Absent, After::Absent);
+        address, S::ImagePathInvalid, After::Absent, After::Absent);
     row("image is a folder", source, QStringLiteral("%D/folder"), oldSRecords, version, address,
-        S::ImagePathInvalid, badImagePath, After::Anything, After::Unchanged);
+        S::ImagePathInvalid, After::Anything, After::Unchanged);
     row("read-only image", source, QStringLiteral("%D/readonly.out"), oldSRecords, version, address,
-        S::ImagePathInvalid, badImagePath, After::Unchanged, After::Unchanged);
-    row("image = source", source, source, newSRecords, version, address, S::ImagePathInvalid,
-        badImagePath, After::Unchanged, After::Absent);
+        S::ImagePathInvalid, After::Unchanged, After::Unchanged, Setup::ReadOnlyFile);
+    row("image = source", source, source, newSRecords, version, address, S::ImagePathInvalid, After::Unchanged, After::Absent);
     row("image = source, relative", source, QStringLiteral("source.bin"), newSRecords, version,
-        address, S::ImagePathInvalid, badImagePath, After::Unchanged, After::Absent);
+        address, S::ImagePathInvalid, After::Unchanged, After::Absent);
     row("image = source, through ..", source, QStringLiteral("%D/folder/../source.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, badImagePath, After::Unchanged,
+        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
         After::Absent);
     row("image = source, symbolic link", source, QStringLiteral("%D/link-to-source.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, badImagePath, After::Unchanged,
+        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
         After::Absent);
     row("image = source, hard link", source, QStringLiteral("%D/hard-source.bin"), newSRecords,
-        version, address, S::ImagePathInvalid, badImagePath, After::Unchanged, After::Absent);
+        version, address, S::ImagePathInvalid, After::Unchanged, After::Absent);
     row("source through a link, image = its target", QStringLiteral("%D/link-to-source.bin"),
-        source, newSRecords, version, address, S::ImagePathInvalid, badImagePath,
+        source, newSRecords, version, address, S::ImagePathInvalid,
         After::Unchanged, After::Absent);
     row("image = source, Chinese name", QStringLiteral("%D/原始.bin"), QStringLiteral("%D/./原始.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, badImagePath, After::Unchanged,
+        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
         After::Absent);
 
     // The S-record file's path: the new image is then complete.
     row("empty S-record path", source, newImage, QString(), version, address,
-        S::SRecordPathInvalid, badSRecordPath, After::Complete, After::Absent);
+        S::SRecordPathInvalid, After::Complete, After::Absent);
     row("missing S-record folder", source, newImage, QStringLiteral("%D/nodir/new.s19"), version,
-        address, S::SRecordPathInvalid, badSRecordPath, After::Complete, After::Absent);
+        address, S::SRecordPathInvalid, After::Complete, After::Absent);
     row("S-record file is a folder", source, newImage, QStringLiteral("%D/folder"), version,
-        address, S::SRecordPathInvalid, badSRecordPath, After::Complete, After::Anything);
+        address, S::SRecordPathInvalid, After::Complete, After::Anything);
     row("read-only S-record file", source, newImage, QStringLiteral("%D/readonly.out"), version,
-        address, S::SRecordPathInvalid, badSRecordPath, After::Complete, After::Unchanged);
-    row("S-records = source", source, newImage, source, version, address, S::SRecordPathInvalid,
-        badSRecordPath, After::Complete, After::Unchanged);
+        address, S::SRecordPathInvalid, After::Complete, After::Unchanged, Setup::ReadOnlyFile);
+    row("S-records = source", source, newImage, source, version, address, S::SRecordPathInvalid, After::Complete, After::Unchanged);
     row("S-records = source, symbolic link", source, newImage,
-        QStringLiteral("%D/link-to-source.bin"), version, address, S::SRecordPathInvalid,
-        badSRecordPath, After::Complete, After::Unchanged);
-    row("S-records = image", source, newImage, newImage, version, address, S::SRecordPathInvalid,
-        badSRecordPath, After::Complete, After::SameAsImage);
+        QStringLiteral("%D/link-to-source.bin"), version, address, S::SRecordPathInvalid, After::Complete, After::Unchanged);
+    row("S-records = image", source, newImage, newImage, version, address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
     row("S-records = image, relative", source, newImage, QStringLiteral("new.bin"), version,
-        address, S::SRecordPathInvalid, badSRecordPath, After::Complete, After::SameAsImage);
+        address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
     row("S-records = image, link made before the image", source, newImage,
-        QStringLiteral("%D/link-to-new.s19"), version, address, S::SRecordPathInvalid,
-        badSRecordPath, After::Complete, After::SameAsImage);
+        QStringLiteral("%D/link-to-new.s19"), version, address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
     row("S-records = image, hard link", source, oldImage, QStringLiteral("%D/hard-old.s19"),
-        version, address, S::SRecordPathInvalid, badSRecordPath, After::Complete,
+        version, address, S::SRecordPathInvalid, After::Complete,
         After::SameAsImage);
 
 #ifdef Q_OS_LINUX
     // Files that nobody, root included, may open for writing.
     const QString sysfsFile = QStringLiteral("/sys/kernel/uevent_seqnum");
     row("image in sysfs", source, sysfsFile, newSRecords, version, address, S::ImagePathInvalid,
-        badImagePath, After::Unchanged, After::Absent);
-    row("S-record file in sysfs", source, newImage, sysfsFile, version, address,
-        S::SRecordPathInvalid, badSRecordPath, After::Complete, After::Unchanged);
+        After::Unchanged, After::Absent, Setup::Sysfs);
+    row("S-record file in sysfs", source, newImage, sysfsFile, version, address, S::SRecordPathInvalid,
+        After::Complete, After::Unchanged, Setup::Sysfs);
 
     // Every write to /dev/full fails, at the latest when it is flushed.
     const QString full = QStringLiteral("/dev/full");
-    row("image to /dev/full", source, full, oldSRecords, version, address, S::ImageWriteFailed,
-        imageWriteFailed, After::Anything, After::Unchanged);
-    row("S-records to /dev/full", source, newImage, full, version, address, S::SRecordWriteFailed,
-        srecordWriteFailed, After::Complete, After::Anything);
+    row("image to /dev/full", source, full, oldSRecords, version, address, S::ImageWriteFailed, After::Anything, After::Unchanged);
+    row("S-records to /dev/full", source, newImage, full, version, address, S::SRecordWriteFailed, After::Complete, After::Anything);
 
     // Opens, but every read fails.
-    row("source read fails", QStringLiteral("/proc/self/mem"), newImage, newSRecords, version,
-        address, S::SourceReadFailed, readFailed, After::Absent, After::Absent);
+    row("source read fails", QStringLiteral("/proc/self/mem"), newImage, newSRecords, version, address,
+        S::SourceReadFailed, After::Absent, After::Absent, Setup::UnreadableSource);
 #endif
 
     // Version and address texts are refused before any file is opened.
@@ -357,7 +329,7 @@ void TestConversion::refusals_data()
                                     {"version 1.5", "1.5"}};
     for (const auto &bad : badVersions) {
         row(bad[0], source, oldImage, oldSRecords, QString::fromLatin1(bad[1]), address,
-            S::VersionInvalid, badVersion, After::Unchanged, After::Unchanged);
+            S::VersionInvalid, After::Unchanged, After::Unchanged);
     }
     const char *badAddresses[][2] = {{"address empty", ""},
                                      {"address G", "G"},
@@ -365,18 +337,18 @@ void TestConversion::refusals_data()
                                      {"address 8000G00", "8000G00"}};
     for (const auto &bad : badAddresses) {
         row(bad[0], source, oldImage, oldSRecords, version, QString::fromLatin1(bad[1]),
-            S::AddressInvalid, badAddress, After::Unchanged, After::Unchanged);
+            S::AddressInvalid, After::Unchanged, After::Unchanged);
     }
     // 136 bytes from FFFFFF78 end at FFFFFFFF; one further does not fit.
     row("image would pass FFFFFFFF", source, newImage, newSRecords, version,
-        QStringLiteral("FFFFFF79"), S::AddressInvalid, badAddress, After::Absent, After::Absent);
+        QStringLiteral("FFFFFF79"), S::AddressInvalid, After::Absent, After::Absent);
     row("image would pass FFFFFFFF, outputs exist", source, oldImage, oldSRecords, version,
-        QStringLiteral("FFFFFF79"), S::AddressInvalid, badAddress, After::Unchanged,
+        QStringLiteral("FFFFFF79"), S::AddressInvalid, After::Unchanged,
         After::Unchanged);
     row("36 bytes from FFFFFFDD", QStringLiteral("%D/empty.bin"), newImage, newSRecords, version,
-        QStringLiteral("FFFFFFDD"), S::AddressInvalid, badAddress, After::Absent, After::Absent);
+        QStringLiteral("FFFFFFDD"), S::AddressInvalid, After::Absent, After::Absent);
     row("36 bytes from FFFFFFFF", QStringLiteral("%D/empty.bin"), newImage, newSRecords, version,
-        QStringLiteral("FFFFFFFF"), S::AddressInvalid, badAddress, After::Absent, After::Absent);
+        QStringLiteral("FFFFFFFF"), S::AddressInvalid, After::Absent, After::Absent);
 }
 
 void TestConversion::refusals()
@@ -387,36 +359,42 @@ void TestConversion::refusals()
     QFETCH(QString, version);
     QFETCH(QString, address);
     QFETCH(ConversionStatus, status);
-    QFETCH(QString, message);
     QFETCH(After, imageAfter);
     QFETCH(After, srecordsAfter);
+    QFETCH(Setup, setup);
 
     source = resolved(source);
     image = resolved(image);
     srecords = resolved(srecords);
 
-    if (source.endsWith(QStringLiteral("huge-edge.bin")) || source.endsWith(QStringLiteral("huge-4g.bin"))) {
+    switch (setup) {
+    case Setup::None:
+        break;
+    case Setup::SparseSourceOneByteTooLarge:
+    case Setup::SparseSource4GiB: {
         // Sparse: no data blocks are written.
         QFile huge(source);
         QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(source.endsWith(QStringLiteral("huge-edge.bin")) ? FirstTooLargeSource
-                                                                             : FourGiB));
+        QVERIFY(huge.resize(setup == Setup::SparseSource4GiB ? FourGiB : FirstTooLargeSource));
+        break;
     }
-    if (image.startsWith(QStringLiteral("/sys/")) || srecords.startsWith(QStringLiteral("/sys/"))) {
-        const QString sysfsFile = image.startsWith(QStringLiteral("/sys/")) ? image : srecords;
-        if (!QFileInfo::exists(sysfsFile))
+    case Setup::Sysfs:
+        if (!QFileInfo::exists(image.startsWith(QStringLiteral("/sys/")) ? image : srecords))
             QSKIP("no sysfs here");
-    }
-    if (image.endsWith(QStringLiteral("readonly.out")) || srecords.endsWith(QStringLiteral("readonly.out"))) {
+        break;
+    case Setup::ReadOnlyFile: {
         QFile probe(resolved(QStringLiteral("%D/readonly.out")));
         if (probe.open(QIODevice::ReadWrite))
             QSKIP("permission bits do not stop this user from writing (root)");
+        break;
     }
-    if (source.startsWith(QStringLiteral("/proc/"))) {
+    case Setup::UnreadableSource: {
         QFile probe(source);
         char byte;
         if (!probe.open(QIODevice::ReadOnly) || probe.read(&byte, 1) >= 0)
             QSKIP("no source here that opens but fails to read");
+        break;
+    }
     }
 
     const QDir dir(m_dir->path());
@@ -426,11 +404,9 @@ void TestConversion::refusals()
     const FileState imageBefore = Snapshot(image);
     const FileState srecordsBefore = Snapshot(srecords);
 
-    const ConversionRequest request{source, image, srecords, version, address};
-    const ConversionResult result = RunConversion(request, StampTime());
+    const ConversionResult result = Convert(source, image, srecords, version, address);
 
     QCOMPARE(result.status, status);
-    QCOMPARE(ConversionMessage(result.status), message);
     QVERIFY2(!result.detail.isEmpty(), "a refusal says why");
 
     const FileState sourceAfter = Snapshot(source);
@@ -533,11 +509,9 @@ void TestConversion::successes()
         QVERIFY(WriteFile(source, RandomPayload(LargeSourceSize, PayloadSeed)));
     const FileState sourceBefore = Snapshot(source);
 
-    const ConversionRequest request{source, image, srecords, versionText, addressText};
-    const ConversionResult result = RunConversion(request, StampTime());
+    const ConversionResult result = Convert(source, image, srecords, versionText, addressText);
     QVERIFY2(result.succeeded(), qPrintable(result.detail));
     QCOMPARE(result.status, ConversionStatus::Succeeded);
-    QCOMPARE(ConversionMessage(result.status), QStringLiteral("转换成功！"));
     QVERIFY(result.detail.isEmpty());
 
     const FileState sourceAfter = Snapshot(source);
@@ -588,7 +562,6 @@ void TestConversion::partialOutputsRemoved()
     const QString source = resolved(QStringLiteral("%D/source.bin"));
     image = resolved(image);
     const QString srecords = resolved(QStringLiteral("%D/new.s19"));
-    const ConversionRequest request{source, image, srecords, QStringLiteral("100"), QStringLiteral("08000000")};
 
     // Past the limit a write fails with EFBIG instead of raising SIGXFSZ.
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -597,7 +570,7 @@ void TestConversion::partialOutputsRemoved()
     rlimit limit = previousLimit;
     limit.rlim_cur = rlim_t(fileSizeLimit);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const ConversionResult result = RunConversion(request, StampTime());
+    const ConversionResult result = Convert(source, image, srecords, QStringLiteral("100"), QStringLiteral("08000000"));
     setrlimit(RLIMIT_FSIZE, &previousLimit);
     std::signal(SIGXFSZ, previousHandler);
 

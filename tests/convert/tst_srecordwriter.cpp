@@ -1,8 +1,9 @@
-#include "convert/srecordwriter.h"
-#include "image/imagestamp.h"
-#include "tests/image/failingdevice.h"
-#include "tests/image/referencetools.h"
-#include "tests/image/testpayload.h"
+#include "srecordwriter.h"
+#include "imagestamp.h"
+#include "failingdevice.h"
+#include "referencetools.h"
+#include "testfiles.h"
+#include "testpayload.h"
 
 #include <QtTest>
 
@@ -34,7 +35,7 @@ bool ParseS3(const QByteArray &line, S3Record *record, QString *error)
     }
     const QByteArray bytes = QByteArray::fromHex(line.mid(2));
     const int count = quint8(bytes[0]);
-    if (count != bytes.size() - 1 || count < 6 || count > 5 + SRecord::MaxDataBytes)
+    if (count != bytes.size() - 1 || count < 6 || count > 5 + SRecordLayout::DataBytesPerRecord)
         return fail("wrong byte count");
     quint8 sum = 0;
     for (char byte : bytes)
@@ -56,15 +57,9 @@ QByteArray SRecordText(const QByteArray &image, quint32 startAddress)
     if (!imageDevice.open(QIODevice::ReadOnly) || !output.open(QIODevice::WriteOnly))
         return QByteArray();
     imageDevice.seek(imageDevice.size()); // WriteSRecords starts from offset 0 itself
-    if (WriteSRecords(&imageDevice, startAddress, &output) != SRecordResult::Written)
+    if (WriteSRecords(&imageDevice, startAddress, &output) != RecordFileResult::Written)
         return QByteArray();
     return text;
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray S3Lines(const QByteArray &text)
@@ -210,7 +205,7 @@ void TestSRecordWriter::againstReferences()
         QVERIFY(StampImage(&image, 1, 100, QDateTime(QDate(2026, 12, 9), QTime(23, 0))));
         QFile srecords(srecordPath);
         QVERIFY(srecords.open(QIODevice::ReadWrite | QIODevice::Truncate));
-        QCOMPARE(WriteSRecords(&image, startAddress, &srecords), SRecordResult::Written);
+        QCOMPARE(WriteSRecords(&image, startAddress, &srecords), RecordFileResult::Written);
         QVERIFY(srecords.flush());
         QCOMPARE(image.pos(), image.size());
     }
@@ -253,8 +248,10 @@ void TestSRecordWriter::imageReadFails()
     QByteArray text;
     QBuffer output(&text);
     QVERIFY(output.open(QIODevice::WriteOnly));
-    QCOMPARE(WriteSRecords(&image, 0x08000000u, &output), SRecordResult::ImageReadFailed);
-    QVERIFY2(text.isEmpty(), "a failed read must write nothing");
+    QCOMPARE(WriteSRecords(&image, 0x08000000u, &output), RecordFileResult::ImageReadFailed);
+    // The text is written as it is made; what came before the failure must
+    // never look like a finished file.
+    QVERIFY2(!text.contains(QByteArray(SRecordLayout::EndLine).trimmed()), "a failed read wrote the end line");
 }
 
 void TestSRecordWriter::outputWriteFails_data()
@@ -277,7 +274,7 @@ void TestSRecordWriter::outputWriteFails()
     QBuffer image(&imageBytes);
     QVERIFY(image.open(QIODevice::ReadOnly));
 
-    SRecordResult result;
+    RecordFileResult result;
     if (outputKind == QStringLiteral("/dev/full")) {
         // Unbuffered: the write itself meets the full device, not a later flush.
         QFile output(outputKind);
@@ -291,7 +288,7 @@ void TestSRecordWriter::outputWriteFails()
                                                                       : QIODevice::WriteOnly));
         result = WriteSRecords(&image, 0x08000000u, &output);
     }
-    QCOMPARE(result, SRecordResult::OutputWriteFailed);
+    QCOMPARE(result, RecordFileResult::OutputWriteFailed);
 }
 
 QTEST_APPLESS_MAIN(TestSRecordWriter)

@@ -1,4 +1,4 @@
-#include "image/calendar.h"
+#include "calendar.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "image/imagestamp.h"
-#include "tests/image/failingdevice.h"
-#include "tests/image/referencetools.h"
-#include "tests/image/testpayload.h"
+#include "imagestamp.h"
+#include "failingdevice.h"
+#include "referencetools.h"
+#include "testpayload.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -43,6 +43,8 @@ private slots:
     void initTestCase();
     void workedExample_data();
     void workedExample();
+    void headerCodec_data() { workedExample_data(); }
+    void headerCodec();
     void stampTime_data();
     void stampTime();
     void sizesAgainstReference_data();
@@ -85,6 +87,35 @@ void TestImageStamp::workedExample()
     QVERIFY(StampImage(&device, littleEndian, 100, ExampleTime()));
     QCOMPARE(bytes.toHex(), expected.toHex());
     QCOMPARE(device.pos(), qint64(expected.size()));
+}
+
+// The worked example's header read into its fields and written back, in
+// the byte order its magic shows.
+void TestImageStamp::headerCodec()
+{
+    QFETCH(int, littleEndian);
+    QFETCH(QByteArray, expected);
+
+    HeaderBytes bytes;
+    std::copy_n(expected.constData(), ImageLayout::HeaderSize, bytes.begin());
+    QCOMPARE(StoredByteOrder(bytes), littleEndian);
+    const ImageHeader header = DecodeImageHeader(bytes, littleEndian);
+    QCOMPARE(header.length, 39u);
+    QCOMPARE(header.magic, 0x55AA44BBu);
+    QCOMPARE(header.seconds, 1522670400u);
+    QCOMPARE(header.milliseconds, quint16(0));
+    QCOMPARE(header.version, quint16(100));
+    QCOMPARE(header.littleEndian, quint32(littleEndian));
+    QCOMPARE(header.checksum, quint16(littleEndian ? 1025 : 1024));
+    QCOMPARE(HeaderChecksum(bytes), header.checksum);
+    QVERIFY(EncodeImageHeader(header, littleEndian) == bytes);
+    QVERIFY(EncodeImageHeader(StampedHeader(39, 1522670400u, 100, littleEndian), littleEndian) == bytes);
+
+    TrailerBytes trailer;
+    std::copy_n(expected.constData() + expected.size() - ImageLayout::TrailerSize, ImageLayout::TrailerSize,
+                trailer.begin());
+    QCOMPARE(DecodeImageTrailer(trailer).crc, quint16(0x9DD6));
+    QVERIFY(EncodeImageTrailer(0x9DD6) == trailer);
 }
 
 void TestImageStamp::stampTime_data()

@@ -1,4 +1,4 @@
-#include "profiles/profilesettings.h"
+#include "profilesettings.h"
 
 #include <QDir>
 #include <QFile>

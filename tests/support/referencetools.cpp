@@ -1,4 +1,4 @@
-#include "tests/image/referencetools.h"
+#include "referencetools.h"
 
 #include <QProcess>
 #include <QStringList>

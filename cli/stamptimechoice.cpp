@@ -1,27 +1,20 @@
-#include "cli/stamptime.h"
+#include "stamptimechoice.h"
+
+#include "calendar.h"
+#include "stamptime.h"
 
 #include <QRegularExpression>
 
 namespace {
-// The header's clock covers these years only.
-constexpr int FirstYear = 2000;
-constexpr int LastYear = 2099;
-
-bool inStampRange(const QDate &date)
-{
-    return date.year() >= FirstYear && date.year() <= LastYear;
-}
-
 QString rangeText()
 {
-    return QStringLiteral("%1-01-01 00:00:00 to %2-12-31 23:59:59").arg(FirstYear).arg(LastYear);
+    return QStringLiteral("%1-01-01 00:00:00 to %2-12-31 23:59:59").arg(FirstCalendarYear).arg(LastCalendarYear);
 }
 
 StampTimeChoice usageError(const QString &message)
 {
     StampTimeChoice choice;
     choice.error = message;
-    choice.usageError = true;
     return choice;
 }
 
@@ -36,10 +29,10 @@ StampTimeChoice fromTimeOption(const QString &text)
     if (!date.isValid() || !time.isValid())
         return usageError(QStringLiteral("--time \"%1\" is not a date and time of the form \"%2\"")
                               .arg(text, StampTimeFormat()));
-    if (!inStampRange(date))
-        return usageError(QStringLiteral("--time \"%1\" is outside the stampable range %2").arg(text, rangeText()));
     StampTimeChoice choice;
     choice.time = QDateTime(date, time, Qt::UTC);
+    if (!HeaderTimeAt(choice.time).stampable)
+        return usageError(QStringLiteral("--time \"%1\" is outside the stampable range %2").arg(text, rangeText()));
     return choice;
 }
 
@@ -52,30 +45,29 @@ StampTimeChoice fromSourceDateEpoch(const QByteArray &value)
     if (!ok)
         return usageError(QStringLiteral("SOURCE_DATE_EPOCH=\"%1\" is not a whole number of seconds since 1970")
                               .arg(text));
-    const QDateTime time = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
-    if (!time.isValid() || !inStampRange(time.date()))
+    StampTimeChoice choice;
+    choice.time = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    if (!HeaderTimeAt(choice.time).stampable)
         return usageError(QStringLiteral("SOURCE_DATE_EPOCH=%1 is outside the stampable range %2 (UTC)")
                               .arg(text, rangeText()));
-    StampTimeChoice choice;
-    choice.time = time;
     return choice;
 }
 } // namespace
 
-StampTimeChoice ChooseStampTime(const std::optional<QString> &timeText, const QByteArray &sourceDateEpoch)
+StampTimeChoice ChooseStampTime(const std::optional<QString> &timeText, const QByteArray &sourceDateEpoch,
+                                const QDateTime &localClock)
 {
     if (timeText)
         return fromTimeOption(*timeText);
     if (!sourceDateEpoch.isEmpty())
         return fromSourceDateEpoch(sourceDateEpoch);
 
+    // As in the window: a clock outside the range stamps seconds 0.
     StampTimeChoice choice;
-    choice.fromClock = true;
-    choice.time = QDateTime::currentDateTime();
-    if (!inStampRange(choice.time.date())) {
-        choice.error = QStringLiteral("the local clock reads %1, outside the stampable range %2; give --time or SOURCE_DATE_EPOCH")
-                           .arg(choice.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), rangeText());
-        choice.time = QDateTime();
-    }
+    choice.time = localClock;
+    if (!HeaderTimeAt(localClock).stampable)
+        choice.warning = QStringLiteral("the local clock reads %1, outside the stampable range %2; "
+                                        "the header's seconds are 0 (give --time or SOURCE_DATE_EPOCH to stamp a time)")
+                             .arg(localClock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), rangeText());
     return choice;
 }

@@ -1,4 +1,4 @@
-#include "tests/image/failingdevice.h"
+#include "failingdevice.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,39 +1,18 @@
-#include "convert/srecordreader.h"
+#include "srecordinspection.h"
 
-#include "convert/srecordwriter.h"
-#include "image/devicereading.h"
-#include "image/hextext.h"
+#include "devicereading.h"
+#include "hextext.h"
+#include "srecord.h"
 
 #include <QByteArray>
 #include <QIODevice>
 
 namespace {
-constexpr int AddressBytes = 4;
-constexpr int CountBytes = 1;
-constexpr int ChecksumBytes = 1;
-// Characters of an S3 line that carry no data: "S3", count, address, checksum.
-constexpr int S3FrameChars = 2 + 2 * (CountBytes + AddressBytes + ChecksumBytes);
+using namespace SRecordLayout;
+
 // Room for lines somewhat longer than the writer's, so that a record of too
 // many bytes is named as such; a line that does not fit is refused whole.
-constexpr int LineBufferSize = 2 * SRecord::FullLineLength;
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// A character as it can be shown in a message, whatever byte it is.
-QString shownChar(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F)
-        return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(HexDigits(byte, 2));
-}
+constexpr int LineBufferSize = 2 * FullLineLength;
 
 // A line as it can be quoted in a one-line message: bytes that are not
 // printable ASCII are written as \xNN.
@@ -52,58 +31,24 @@ QString lineText(QByteArray line)
     return text;
 }
 
-struct S3Record
-{
-    quint32 address = 0;
-    quint8 data[SRecord::MaxDataBytes] = {};
-    int count = 0;
-    quint8 checksum = 0;
-    quint8 computedChecksum = 0;
-};
-
-// Parses the text of one line that starts with "S3" (without its LF).
+// Parses the text of one line that starts with "S3" (without its LF), as
+// this tool writes them: upper-case hex, LF alone, 1 to 16 data bytes.
 // Returns an empty text, or what is wrong with the line's form.
-QString parseS3(const char *text, int length, S3Record &record)
+QString parseS3(const char *text, int length, SRecord &record)
 {
     for (int i = 2; i < length; ++i) {
-        if (hexValue(text[i]) >= 0)
-            continue;
         if (text[i] >= 'a' && text[i] <= 'f')
             return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
                 .arg(QLatin1Char(text[i]))
                 .arg(i + 1);
         if (text[i] == '\r' && i == length - 1)
             return QStringLiteral("ends in CR LF (lines end in LF alone)");
-        return QStringLiteral("%1 at column %2 is not a hex digit").arg(shownChar(text[i])).arg(i + 1);
     }
-    if (length < S3FrameChars + 2 || (length - 2) % 2 != 0)
-        return QStringLiteral("%1 characters is not a whole S3 record").arg(length);
-
-    auto byteAt = [text](int index) { return quint8(hexValue(text[index]) << 4 | hexValue(text[index + 1])); };
-    const int count = byteAt(2);
-    const int bytesOnLine = (length - 4) / 2;
-    if (count != bytesOnLine)
-        return QStringLiteral("byte count %1 does not match the %2 bytes that follow it")
-            .arg(HexDigits(count, 2))
-            .arg(bytesOnLine);
-    record.count = count - AddressBytes - ChecksumBytes;
-    if (record.count < 1 || record.count > SRecord::MaxDataBytes)
-        return QStringLiteral("holds %1 data bytes; records hold 1 to %2").arg(record.count).arg(SRecord::MaxDataBytes);
-
-    quint32 sum = quint32(count);
-    record.address = 0;
-    for (int i = 0; i < AddressBytes; ++i) {
-        const quint8 b = byteAt(4 + 2 * i);
-        record.address = record.address << 8 | b;
-        sum += b;
-    }
-    const int dataStart = 4 + 2 * AddressBytes;
-    for (int i = 0; i < record.count; ++i) {
-        record.data[i] = byteAt(dataStart + 2 * i);
-        sum += record.data[i];
-    }
-    record.checksum = byteAt(dataStart + 2 * record.count);
-    record.computedChecksum = quint8(~sum);
+    const QString problem = ParseSRecord(text, length, record);
+    if (!problem.isEmpty())
+        return problem;
+    if (record.count < 1 || record.count > DataBytesPerRecord)
+        return QStringLiteral("holds %1 data bytes; records hold 1 to %2").arg(record.count).arg(DataBytesPerRecord);
     return QString();
 }
 
@@ -118,7 +63,7 @@ public:
     QString mismatch() const { return m_mismatch; }
     QString readError() const { return m_readError; }
 
-    void compare(qint64 lineNumber, const S3Record &record)
+    void compare(qint64 lineNumber, const SRecord &record)
     {
         if (mismatched() || !m_readError.isEmpty())
             return;
@@ -132,7 +77,7 @@ public:
                              .arg(m_offset);
             return;
         }
-        quint8 imageBytes[SRecord::MaxDataBytes];
+        quint8 imageBytes[DataBytesPerRecord];
         const qint64 got = ReadUpTo(m_image, imageBytes, record.count);
         if (got < 0) {
             m_readError = m_image->errorString();
@@ -197,8 +142,8 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
     }
 
     ImageComparison comparison(image, imageAddress);
-    const QByteArray headerLine(SRecord::HeaderLine);
-    const QByteArray endLine(SRecord::EndLine);
+    const QByteArray headerLine(HeaderLine);
+    const QByteArray endLine(EndLine);
     Section section = Section::Header;
     QString formatFault;
     QString checksumFault;
@@ -240,7 +185,7 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
             if (line == endLine) {
                 section = Section::End;
             } else if (line.startsWith("S3")) {
-                S3Record record;
+                SRecord record;
                 const QString problem = parseS3(buffer, int(length) - 1, record);
                 if (!problem.isEmpty()) {
                     formatFault = fault(problem);
@@ -250,7 +195,7 @@ SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image, std::op
                 result.dataBytes += record.count;
                 if (!result.firstAddress)
                     result.firstAddress = record.address;
-                if (record.checksum != record.computedChecksum && badChecksums++ == 0)
+                if (!record.checksumMatches() && badChecksums++ == 0)
                     checksumFault = fault(QStringLiteral("checksum %1, the record sums to %2")
                                               .arg(HexDigits(record.checksum, 2), HexDigits(record.computedChecksum, 2)));
                 comparison.compare(lineNumber, record);

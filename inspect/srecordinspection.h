@@ -1,7 +1,7 @@
-#ifndef VANDREL_CONVERT_SRECORDREADER_H
-#define VANDREL_CONVERT_SRECORDREADER_H
+#ifndef VANDREL_INSPECT_SRECORDINSPECTION_H
+#define VANDREL_INSPECT_SRECORDINSPECTION_H
 
-#include "image/imageinspection.h"
+#include "inspectioncheck.h"
 
 #include <QString>
 #include <QVector>

@@ -1,13 +1,13 @@
 // The image and S-record readers on devices, where chunk edges and read
 // failures can be placed exactly.
 
-#include "convert/srecordreader.h"
-#include "convert/srecordwriter.h"
-#include "image/imageinspection.h"
-#include "image/imagestamp.h"
-#include "tests/image/failingdevice.h"
-#include "tests/image/referencetools.h"
-#include "tests/image/testpayload.h"
+#include "srecordinspection.h"
+#include "srecordwriter.h"
+#include "imageinspection.h"
+#include "imagestamp.h"
+#include "failingdevice.h"
+#include "referencetools.h"
+#include "testpayload.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -35,7 +35,7 @@ QByteArray SRecordText(const QByteArray &image)
     input.open(QIODevice::ReadOnly);
     QBuffer output;
     output.open(QIODevice::WriteOnly);
-    return WriteSRecords(&input, StartAddress, &output) == SRecordResult::Written ? output.data() : QByteArray();
+    return WriteSRecords(&input, StartAddress, &output) == RecordFileResult::Written ? output.data() : QByteArray();
 }
 
 ImageInspection Inspect(const QByteArray &image)

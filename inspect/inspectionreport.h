@@ -1,8 +1,8 @@
-#ifndef VANDREL_CLI_INSPECTIONREPORT_H
-#define VANDREL_CLI_INSPECTIONREPORT_H
+#ifndef VANDREL_INSPECT_INSPECTIONREPORT_H
+#define VANDREL_INSPECT_INSPECTIONREPORT_H
 
-#include "convert/srecordreader.h"
-#include "image/imageinspection.h"
+#include "imageinspection.h"
+#include "srecordinspection.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,5 +21,9 @@ struct InspectionReport
     QString text() const;
     QByteArray json() const;
 };
+
+// A header's seconds as "YYYY-MM-DD hh:mm:ss", or an empty text when they
+// lie beyond the calendar's last year.
+QString StampTimeText(quint32 seconds);
 
 #endif

@@ -1,4 +1,4 @@
-#include "tests/image/testpayload.h"
+#include "testpayload.h"
 
 #include <random>
 

@@ -1,6 +1,7 @@
-#include "cli/inspectionreport.h"
+#include "inspectionreport.h"
 
-#include "image/hextext.h"
+#include "calendar.h"
+#include "hextext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,7 +13,7 @@
 namespace {
 QString byteOrderText(const ImageInspection &image)
 {
-    return image.bigEndian ? QStringLiteral("big-endian") : QStringLiteral("little-endian");
+    return image.littleEndian ? QStringLiteral("little-endian") : QStringLiteral("big-endian");
 }
 
 QString stampTimeOrNote(quint32 seconds)
@@ -50,6 +51,22 @@ int failedCount(const QVector<InspectionCheck> &checks)
 }
 } // namespace
 
+QString StampTimeText(quint32 seconds)
+{
+    const EpochTime epoch{seconds, 0};
+    CalendarTime calendar{};
+    if (!EpochToCalendar(&epoch, &calendar))
+        return QString();
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(calendar.year, 4, 10, zero)
+        .arg(calendar.month, 2, 10, zero)
+        .arg(calendar.day, 2, 10, zero)
+        .arg(calendar.hour, 2, 10, zero)
+        .arg(calendar.minute, 2, 10, zero)
+        .arg(calendar.second, 2, 10, zero);
+}
+
 bool InspectionReport::passed() const
 {
     return image.passed() && (!srecords || srecords->passed());
@@ -61,19 +78,19 @@ QString InspectionReport::text() const
     lines << QStringLiteral("Image %1").arg(imagePath);
     appendField(lines, QStringLiteral("file size"), QStringLiteral("%1 bytes").arg(image.fileSize));
     if (image.hasHeader) {
-        appendField(lines, QStringLiteral("length"), QString::number(image.length));
-        appendField(lines, QStringLiteral("magic"), HexNumber(image.magic, 8));
+        appendField(lines, QStringLiteral("length"), QString::number(image.header.length));
+        appendField(lines, QStringLiteral("magic"), HexNumber(image.header.magic, 8));
         appendField(lines, QStringLiteral("byte order"),
-                    QStringLiteral("%1 (littleEndian field %2)").arg(byteOrderText(image)).arg(image.littleEndianField));
+                    QStringLiteral("%1 (littleEndian field %2)").arg(byteOrderText(image)).arg(image.header.littleEndian));
         appendField(lines, QStringLiteral("stamp time"),
-                    QStringLiteral("%1 (%2 seconds since 1970)").arg(stampTimeOrNote(image.seconds)).arg(image.seconds));
-        appendField(lines, QStringLiteral("milliseconds"), QString::number(image.milliseconds));
-        appendField(lines, QStringLiteral("version"), QString::number(image.version));
-        appendField(lines, QStringLiteral("header checksum"), HexNumber(image.checksum, 4));
+                    QStringLiteral("%1 (%2 seconds since 1970)").arg(stampTimeOrNote(image.header.seconds)).arg(image.header.seconds));
+        appendField(lines, QStringLiteral("milliseconds"), QString::number(image.header.milliseconds));
+        appendField(lines, QStringLiteral("version"), QString::number(image.header.version));
+        appendField(lines, QStringLiteral("header checksum"), HexNumber(image.header.checksum, 4));
     }
     if (image.hasTrailer) {
         appendField(lines, QStringLiteral("CRC trailer"),
-                    QStringLiteral("%1, padding %2").arg(HexNumber(image.trailerCrc, 4), HexNumber(image.trailerPadding, 4)));
+                    QStringLiteral("%1, padding %2").arg(HexNumber(image.trailer.crc, 4), HexNumber(image.trailer.padding, 4)));
     }
     appendChecks(lines, image.checks);
 
@@ -105,24 +122,24 @@ QByteArray InspectionReport::json() const
     };
     if (image.hasHeader) {
         imageObject.insert(QStringLiteral("header"), QJsonObject{
-            {QStringLiteral("length"), double(image.length)},
-            {QStringLiteral("magic"), HexNumber(image.magic, 8)},
+            {QStringLiteral("length"), double(image.header.length)},
+            {QStringLiteral("magic"), HexNumber(image.header.magic, 8)},
             {QStringLiteral("byteOrder"), byteOrderText(image)},
-            {QStringLiteral("littleEndian"), double(image.littleEndianField)},
-            {QStringLiteral("seconds"), double(image.seconds)},
-            {QStringLiteral("stampTime"), StampTimeText(image.seconds).isEmpty()
-                 ? QJsonValue(QJsonValue::Null) : QJsonValue(StampTimeText(image.seconds))},
-            {QStringLiteral("milliseconds"), image.milliseconds},
-            {QStringLiteral("version"), image.version},
-            {QStringLiteral("checksum"), HexNumber(image.checksum, 4)},
+            {QStringLiteral("littleEndian"), double(image.header.littleEndian)},
+            {QStringLiteral("seconds"), double(image.header.seconds)},
+            {QStringLiteral("stampTime"), StampTimeText(image.header.seconds).isEmpty()
+                 ? QJsonValue(QJsonValue::Null) : QJsonValue(StampTimeText(image.header.seconds))},
+            {QStringLiteral("milliseconds"), image.header.milliseconds},
+            {QStringLiteral("version"), image.header.version},
+            {QStringLiteral("checksum"), HexNumber(image.header.checksum, 4)},
         });
     } else {
         imageObject.insert(QStringLiteral("header"), QJsonValue::Null);
     }
     if (image.hasTrailer) {
         imageObject.insert(QStringLiteral("trailer"), QJsonObject{
-            {QStringLiteral("crc"), HexNumber(image.trailerCrc, 4)},
-            {QStringLiteral("padding"), HexNumber(image.trailerPadding, 4)},
+            {QStringLiteral("crc"), HexNumber(image.trailer.crc, 4)},
+            {QStringLiteral("padding"), HexNumber(image.trailer.padding, 4)},
         });
     } else {
         imageObject.insert(QStringLiteral("trailer"), QJsonValue::Null);

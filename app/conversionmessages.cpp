@@ -1,0 +1,28 @@
+#include "conversionmessages.h"
+
+QString ConversionMessage(ConversionStatus status)
+{
+    switch (status) {
+    case ConversionStatus::Succeeded:
+        return QStringLiteral("转换成功！");
+    case ConversionStatus::VersionInvalid:
+        return QStringLiteral("软件版本不正确！");
+    case ConversionStatus::AddressInvalid:
+        return QStringLiteral("程序起始地址不正确！");
+    case ConversionStatus::SourceNotFound:
+        return QStringLiteral("原始.bin文件找不到！");
+    case ConversionStatus::SourceTooLarge:
+        return QStringLiteral("原始.bin文件过大！");
+    case ConversionStatus::ImagePathInvalid:
+        return QStringLiteral("生成.bin文件路径不正确！");
+    case ConversionStatus::SRecordPathInvalid:
+        return QStringLiteral("生成.S19文件路径不正确！");
+    case ConversionStatus::SourceReadFailed:
+        return QStringLiteral("原始.bin文件读取失败！");
+    case ConversionStatus::ImageWriteFailed:
+        return QStringLiteral("生成.bin文件写入失败！");
+    case ConversionStatus::SRecordWriteFailed:
+        return QStringLiteral("生成.S19文件写入失败！");
+    }
+    return QString();
+}

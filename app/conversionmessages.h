@@ -1,0 +1,12 @@
+#ifndef VANDREL_APP_CONVERSIONMESSAGES_H
+#define VANDREL_APP_CONVERSIONMESSAGES_H
+
+#include "conversion.h"
+
+#include <QString>
+
+// The window's fixed text for the outcome of a conversion ("转换成功！" for
+// success). The texts name neither the path nor the cause.
+QString ConversionMessage(ConversionStatus status);
+
+#endif

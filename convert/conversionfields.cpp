@@ -1,0 +1,19 @@
+#include "conversionfields.h"
+
+std::optional<quint16> ParseVersion(const QString &text)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 10);
+    if (!ok || value > 0xFFFF)
+        return std::nullopt;
+    return quint16(value);
+}
+
+std::optional<quint32> ParseStartAddress(const QString &text)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 16);
+    if (!ok)
+        return std::nullopt;
+    return quint32(value);
+}

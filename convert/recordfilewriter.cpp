@@ -1,0 +1,41 @@
+#include "recordfilewriter.h"
+
+#include "devicereading.h"
+
+#include <QIODevice>
+
+namespace {
+bool writeAll(QIODevice *output, const char *text, qint64 size)
+{
+    return output->write(text, size) == size;
+}
+} // namespace
+
+RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByteArray &head,
+                                 const QByteArray &tail, int maxTextPerBlock,
+                                 const RecordBlockFormatter &formatBlock)
+{
+    if (!image || !output || !image->seek(0))
+        return RecordFileResult::ImageReadFailed;
+    if (!writeAll(output, head.constData(), head.size()))
+        return RecordFileResult::OutputWriteFailed;
+
+    QByteArray block(RecordFileBlockSize, Qt::Uninitialized);
+    QByteArray text(maxTextPerBlock, Qt::Uninitialized);
+    qint64 offset = 0;
+    for (;;) {
+        const qint64 n = ReadUpTo(image, reinterpret_cast<quint8 *>(block.data()), RecordFileBlockSize);
+        if (n < 0)
+            return RecordFileResult::ImageReadFailed;
+        if (n == 0)
+            break;
+        const char *end = formatBlock(text.data(), offset, reinterpret_cast<const quint8 *>(block.constData()), int(n));
+        if (!writeAll(output, text.constData(), end - text.constData()))
+            return RecordFileResult::OutputWriteFailed;
+        offset += n;
+        if (n < RecordFileBlockSize)
+            break;
+    }
+    return writeAll(output, tail.constData(), tail.size()) ? RecordFileResult::Written
+                                                           : RecordFileResult::OutputWriteFailed;
+}
