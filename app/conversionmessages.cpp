@@ -17,12 +17,16 @@ QString ConversionMessage(ConversionStatus status)
         return QStringLiteral("生成.bin文件路径不正确！");
     case ConversionStatus::SRecordPathInvalid:
         return QStringLiteral("生成.S19文件路径不正确！");
+    case ConversionStatus::HexPathInvalid: // only the command line writes HEX
+        return QStringLiteral("生成.hex文件路径不正确！");
     case ConversionStatus::SourceReadFailed:
         return QStringLiteral("原始.bin文件读取失败！");
     case ConversionStatus::ImageWriteFailed:
         return QStringLiteral("生成.bin文件写入失败！");
     case ConversionStatus::SRecordWriteFailed:
         return QStringLiteral("生成.S19文件写入失败！");
+    case ConversionStatus::HexWriteFailed:
+        return QStringLiteral("生成.hex文件写入失败！");
     }
     return QString();
 }

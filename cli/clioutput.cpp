@@ -1,6 +1,7 @@
 #include "clioutput.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -14,6 +15,13 @@ QTextStream &StandardError()
 {
     static QTextStream stream(stderr);
     return stream;
+}
+
+bool WriteStandardOutput(const QByteArray &bytes)
+{
+    StandardOutput().flush();
+    QFile output;
+    return output.open(stdout, QIODevice::WriteOnly) && output.write(bytes) == bytes.size() && output.flush();
 }
 
 void PrintError(const QString &message)

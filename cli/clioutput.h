@@ -14,6 +14,10 @@ enum ExitStatus {
 QTextStream &StandardOutput();
 QTextStream &StandardError();
 
+// Bytes as they are (UTF-8 JSON) on stdout, after any text already queued;
+// false when they cannot be written.
+bool WriteStandardOutput(const QByteArray &bytes);
+
 // "vandrel-cli: message" on stderr.
 void PrintError(const QString &message);
 

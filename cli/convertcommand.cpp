@@ -2,6 +2,7 @@
 
 #include "clioutput.h"
 #include "conversion.h"
+#include "conversionsummary.h"
 #include "profilechoice.h"
 #include "profilesettings.h"
 #include "stamptimechoice.h"
@@ -25,8 +26,12 @@ ConvertCommand::ConvertCommand()
               QStringLiteral("New stamped image to write, e.g. out/app_stamped.bin."), QStringLiteral("FILE"))
     , m_srecord(QStringLiteral("s19"),
                 QStringLiteral("S-record file to write, e.g. out/app.s19."), QStringLiteral("FILE"))
+    , m_hex(QStringLiteral("hex"),
+            QStringLiteral("Intel HEX file to write as well as, or instead of, the S-record file, "
+                           "e.g. out/app.hex."),
+            QStringLiteral("FILE"))
     , m_address(QStringLiteral("address"),
-                QStringLiteral("Start address of the new image in the S-record file, hexadecimal, "
+                QStringLiteral("Start address of the new image in the S-record and Intel HEX files, hexadecimal, "
                                "e.g. 08000000."),
                 QStringLiteral("HEX"))
     , m_version(QStringLiteral("image-version"),
@@ -45,16 +50,27 @@ ConvertCommand::ConvertCommand()
              QStringLiteral("Wall-clock reading to stamp instead of the local clock, 2000 to 2099, "
                             "e.g. \"2026-12-09 14:30:00\". Wins over SOURCE_DATE_EPOCH."),
              StampTimeFormat())
+    , m_byteOrder(QStringLiteral("byte-order"),
+                  QStringLiteral("Byte order of the header's fields: little (the default, as the window writes) "
+                                 "or big."),
+                  QStringLiteral("little|big"), QStringLiteral("little"))
+    , m_json(QStringLiteral("json"),
+             QStringLiteral("After a successful run, print what was written as one JSON object: paths, sizes, "
+                            "the start address, the header fields, the CRC trailer and the SHA-256 of each file."))
 {
     m_parser.addHelpOption();
-    m_parser.addOptions({m_source, m_image, m_srecord, m_address, m_version, m_profile, m_settings, m_time});
+    m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,
+                         m_byteOrder, m_json});
 
     m_help.command = QStringLiteral("convert");
     m_help.usage = QStringLiteral("[options]");
     m_help.description = QStringLiteral(
-        "Writes the new image (32-byte stamped header, the source, CRC-16 trailer) and its S-record file,\n"
-        "with the window's checks and refusals. The time stamped is the local clock, or --time, or\n"
-        "the environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
+        "Writes the new image (32-byte stamped header, the source, CRC-16 trailer) and its S-record\n"
+        "file, its Intel HEX file or both, with the window's checks and refusals. Every file is written\n"
+        "under a temporary name beside its target and put in place only when all are complete: a run\n"
+        "that fails or is stopped leaves the previous files as they were. A second run onto a file that\n"
+        "a run is writing is refused. The time stamped is the local clock, or --time, or the\n"
+        "environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
         "reading); with either, two runs on the same inputs give identical files.\n"
         "Exit status: 0 converted, 1 the conversion was refused or failed, 2 usage error.");
     m_help.examples = QStringLiteral(
@@ -63,7 +79,9 @@ ConvertCommand::ConvertCommand()
         "  vandrel-cli convert --profile 0\n"
         "  vandrel-cli convert --settings site/VandrelSet.ini --profile \"Controller A\" --image-version 102\n"
         "  SOURCE_DATE_EPOCH=1765289400 vandrel-cli convert --profile 0\n"
-        "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n");
+        "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n"
+        "  vandrel-cli convert --source app.bin --image app_out.bin --hex app.hex --address 08000000 \\\n"
+        "      --image-version 101 --byte-order big --json\n");
 }
 
 QString ConvertCommand::help() const
@@ -106,8 +124,8 @@ int ConvertCommand::run(const QStringList &arguments)
         QString &field;
     };
     const Override overrides[] = {
-        {m_source, request.sourcePath}, {m_image, request.imagePath},      {m_srecord, request.srecordPath},
-        {m_address, addressText}, {m_version, versionText},
+        {m_source, request.sourcePath}, {m_image, request.imagePath}, {m_address, addressText},
+        {m_version, versionText},
     };
     for (const Override &entry : overrides) {
         if (m_parser.isSet(entry.option))
@@ -116,6 +134,18 @@ int ConvertCommand::run(const QStringList &arguments)
             return UsageError(QStringLiteral("%1 is missing (or give --profile)").arg(optionText(entry.option)),
                               m_help.command);
     }
+    if (m_parser.isSet(m_srecord))
+        request.srecordPath = m_parser.value(m_srecord);
+    if (m_parser.isSet(m_hex))
+        request.hexPath = m_parser.value(m_hex);
+    if (!m_parser.isSet(m_profile) && !m_parser.isSet(m_srecord) && !m_parser.isSet(m_hex))
+        return UsageError(QStringLiteral("--s19 or --hex is missing (or give --profile)"), m_help.command);
+
+    const QString byteOrder = m_parser.value(m_byteOrder);
+    if (byteOrder != QLatin1String("little") && byteOrder != QLatin1String("big"))
+        return UsageError(QStringLiteral("--byte-order \"%1\" is neither little nor big").arg(byteOrder),
+                          m_help.command);
+    request.littleEndian = byteOrder == QLatin1String("little") ? 1 : 0;
 
     const std::optional<QString> timeText =
         m_parser.isSet(m_time) ? std::optional<QString>(m_parser.value(m_time)) : std::nullopt;
@@ -133,6 +163,14 @@ int ConvertCommand::run(const QStringList &arguments)
     if (!result.succeeded()) {
         PrintError(result.detail);
         return ExitFailure;
+    }
+    if (m_parser.isSet(m_json)) {
+        QString error;
+        const QByteArray summary = ConversionSummaryJson(request, &error);
+        if (summary.isEmpty() || !WriteStandardOutput(summary)) {
+            PrintError(error.isEmpty() ? QStringLiteral("cannot write the summary to the standard output") : error);
+            return ExitFailure;
+        }
     }
     return ExitSuccess;
 }

@@ -7,8 +7,8 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
-// "convert": writes the stamped image and its S-record file through the
-// same conversion function as the window.
+// "convert": writes the stamped image and its S-record and/or Intel HEX file
+// through the same conversion function as the window.
 class ConvertCommand
 {
 public:
@@ -23,11 +23,14 @@ private:
     QCommandLineOption m_source;
     QCommandLineOption m_image;
     QCommandLineOption m_srecord;
+    QCommandLineOption m_hex;
     QCommandLineOption m_address;
     QCommandLineOption m_version;
     QCommandLineOption m_profile;
     QCommandLineOption m_settings;
     QCommandLineOption m_time;
+    QCommandLineOption m_byteOrder;
+    QCommandLineOption m_json;
 };
 
 #endif

@@ -5,6 +5,7 @@
 #include "inspectionreport.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -13,6 +14,10 @@ namespace {
 // /dev/zero) or a folder is refused, since the checks read to the end.
 std::optional<QString> openForInspection(QFile &file, const QString &what)
 {
+    // Looked at before it is opened: opening a FIFO would block.
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return QStringLiteral("%1 \"%2\" is not a regular file").arg(what, file.fileName());
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot open %1 \"%2\": %3").arg(what, file.fileName(), file.errorString());
     if (file.isSequential())
@@ -106,9 +111,8 @@ int InspectCommand::run(const QStringList &arguments)
 
     if (m_parser.isSet(m_json)) {
         // JSON is UTF-8 whatever the terminal's encoding.
-        QFile output;
-        if (!output.open(stdout, QIODevice::WriteOnly) || output.write(report.json()) < 0 || !output.flush()) {
-            PrintError(QStringLiteral("cannot write the report: %1").arg(output.errorString()));
+        if (!WriteStandardOutput(report.json())) {
+            PrintError(QStringLiteral("cannot write the report to the standard output"));
             return ExitUsage;
         }
     } else {

@@ -7,6 +7,11 @@
 #include <QStringList>
 
 namespace {
+// Every message of this program is one line of its own on stderr; Qt's own
+// warnings (an empty file name, a device it cannot use) would add lines that
+// say less, so they are dropped.
+void DropQtMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
+
 QString overview()
 {
     return QStringLiteral(
@@ -31,6 +36,7 @@ QString overview()
 
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(DropQtMessages);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vandrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));

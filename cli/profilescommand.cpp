@@ -78,6 +78,11 @@ int ProfilesCommand::run(const QStringList &arguments)
         << "  start address  " << settings.startAddress() << '\n'
         << "  version        " << settings.version() << '\n';
     const int count = settings.deviceCount();
+    if (settings.declaredDeviceCount() > count)
+        PrintWarning(QStringLiteral("settings file \"%1\" declares Devs=%2; the first %3 profiles are listed")
+                         .arg(settingsFile)
+                         .arg(settings.declaredDeviceCount())
+                         .arg(count));
     for (int i = 0; i < count; ++i) {
         const ProfilePaths paths = settings.paths(i);
         out << i << "  " << settings.deviceName(i) << '\n'

@@ -1,16 +1,20 @@
 #include "conversion.h"
 
 #include "conversionfields.h"
+#include "deviceio.h"
+#include "fileidentity.h"
 #include "hextext.h"
 #include "imagestamp.h"
+#include "intelhexwriter.h"
+#include "interruptcleanup.h"
+#include "outputfile.h"
 #include "srecordwriter.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
+#include <vector>
 
 namespace {
 constexpr int CopyChunkSize = 64 * 1024;
@@ -21,89 +25,271 @@ ConversionResult failure(ConversionStatus status, const QString &detail)
     return ConversionResult{status, detail};
 }
 
+// A path or value in double quotes, on one line whatever it holds: control
+// characters are shown escaped.
 QString quoted(const QString &text)
 {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-std::filesystem::path toFsPath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-// True when both paths name one existing file, whatever the spelling:
-// relative or absolute, "..", symbolic or hard links, letter case where the
-// file system ignores it.
-bool sameFile(const QString &a, const QString &b)
-{
-    if (a.isEmpty() || b.isEmpty())
-        return false;
-    std::error_code error;
-    const bool same = std::filesystem::equivalent(toFsPath(a), toFsPath(b), error);
-    return !error && same;
-}
-
-// Flushes and closes; false when anything written did not reach the file.
-bool closeChecked(QFile &file)
-{
-    const bool flushed = !file.isWritable() || file.flush();
-    file.close();
-    return flushed && file.error() == QFileDevice::NoError;
-}
-
-// An output that a failed run leaves half-written is removed, so that no
-// file that looks finished (an S-record file without its tail, an image
-// with a blank header) stays behind to be flashed. Only regular files are
-// touched: a device such as /dev/full is left alone, and the target of a
-// symbolic link is emptied rather than the link removed.
-class PartialOutput
-{
-public:
-    explicit PartialOutput(QFile &file) : m_file(file) {}
-    PartialOutput(const PartialOutput &) = delete;
-    PartialOutput &operator=(const PartialOutput &) = delete;
-    ~PartialOutput()
-    {
-        if (m_finished)
-            return;
-        m_file.close();
-        const QFileInfo info(m_file.fileName());
-        if (!info.isFile())
-            return;
-        if (info.isSymLink())
-            m_file.resize(0);
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            shown += QStringLiteral("\\x") + HexDigits(c.unicode(), 2);
         else
-            m_file.remove();
+            shown += c;
     }
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
 
-    void finish() { m_finished = true; }
-
-private:
-    QFile &m_file;
-    bool m_finished = false;
+// What an output is: the statuses of its failures and its name in messages.
+struct OutputRole
+{
+    ConversionStatus pathInvalid;
+    ConversionStatus writeFailed;
+    const char *name;
 };
 
+const OutputRole ImageRole{ConversionStatus::ImagePathInvalid, ConversionStatus::ImageWriteFailed, "new image"};
+const OutputRole SRecordRole{ConversionStatus::SRecordPathInvalid, ConversionStatus::SRecordWriteFailed,
+                             "S-record file"};
+const OutputRole HexRole{ConversionStatus::HexPathInvalid, ConversionStatus::HexWriteFailed, "Intel HEX file"};
+
+// The state of one run, taken through its steps in order.
+class ConversionRun
+{
+public:
+    explicit ConversionRun(const ConversionRequest &request)
+        : m_request(request)
+        , m_source(request.sourcePath)
+        , m_image(request.imagePath)
+        , m_srecords(request.srecordPath)
+        , m_hex(request.hexPath)
+    {
+    }
+
+    ConversionResult checkInputs();
+    ConversionResult writeImage();
+    ConversionResult writeRecordFiles();
+    ConversionResult putInPlace();
+
+private:
+    struct Output
+    {
+        OutputFile *file;
+        const OutputRole *role;
+    };
+
+    ConversionResult checkSource();
+    ConversionResult checkOutput(OutputFile &file, const OutputRole &role);
+    ConversionResult writeFailed(const Output &output, const QString &cause) const;
+    ConversionResult writeRecordFile(const Output &output);
+
+    const ConversionRequest &m_request;
+    // Declared first: the handlers stay until every temporary file is gone.
+    InterruptCleanup m_interruptCleanup;
+    QFile m_source;
+    FileIdentity m_sourceIdentity;
+    qint64 m_sourceSize = 0;
+    OutputFile m_image;
+    OutputFile m_srecords;
+    OutputFile m_hex;
+    std::vector<Output> m_outputs; // checked and locked, in the order they are put in place
+};
+
+ConversionResult ConversionRun::checkSource()
+{
+    const QString &path = m_request.sourcePath;
+    if (path.isEmpty())
+        return failure(ConversionStatus::SourceNotFound, QStringLiteral("no source image given"));
+    // Looked at before it is opened: a FIFO would block the open, a device never end.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("source image %1 does not exist").arg(quoted(path)));
+    if (!info.isFile())
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("source image %1 is %2").arg(quoted(path),
+                                                                   info.isDir() ? QStringLiteral("a folder")
+                                                                                : QStringLiteral("not a regular file")));
+    if (!m_source.open(QIODevice::ReadOnly))
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("cannot open source image %1: %2").arg(quoted(path), m_source.errorString()));
+    m_sourceIdentity = FileIdentity::ofOpenFile(m_source);
+    m_sourceSize = m_source.size();
+
+    const qint64 imageSize = m_sourceSize + ImageLayout::FrameSize;
+    if (imageSize > ImageLayout::MaxImageSize)
+        return failure(ConversionStatus::SourceTooLarge,
+                       QStringLiteral("source image %1 has %2 bytes; at most %3 fit the image's 32-bit length")
+                           .arg(quoted(path), QString::number(m_sourceSize),
+                                QString::number(ImageLayout::MaxImageSize - ImageLayout::FrameSize)));
+    if (imageSize > AddressSpaceSize - m_request.startAddress)
+        return failure(ConversionStatus::AddressInvalid,
+                       QStringLiteral("a new image of %1 bytes from start address %2 would run past 0xFFFFFFFF")
+                           .arg(QString::number(imageSize), HexNumber(m_request.startAddress, 8)));
+    return ConversionResult{};
+}
+
+ConversionResult ConversionRun::checkOutput(OutputFile &file, const OutputRole &role)
+{
+    const QString name = QString::fromLatin1(role.name);
+    if (file.path().isEmpty())
+        return failure(role.pathInvalid, QStringLiteral("no %1 path given").arg(name));
+    const QString problem = file.check();
+    if (!problem.isEmpty())
+        return failure(role.pathInvalid, QStringLiteral("%1 %2 %3").arg(name, quoted(file.path()), problem));
+    // Replacing it would destroy a file that the run reads or writes.
+    if (file.targetIdentity() == m_sourceIdentity)
+        return failure(role.pathInvalid, QStringLiteral("%1 %2 is the source image").arg(name, quoted(file.path())));
+    for (const Output &earlier : m_outputs) {
+        if (file.sameTarget(*earlier.file))
+            return failure(role.pathInvalid, QStringLiteral("%1 %2 is the %3 too")
+                                                 .arg(name, quoted(file.path()), QString::fromLatin1(earlier.role->name)));
+    }
+    const QString busy = file.lock();
+    if (!busy.isEmpty())
+        return failure(role.pathInvalid, QStringLiteral("%1 %2").arg(quoted(file.path()), busy));
+    m_outputs.push_back({&file, &role});
+    return ConversionResult{};
+}
+
+ConversionResult ConversionRun::checkInputs()
+{
+    ConversionResult result = checkSource();
+    if (result.succeeded())
+        result = checkOutput(m_image, ImageRole);
+    // The window always asks for S-records; the command line may ask for HEX alone.
+    if (result.succeeded() && (!m_request.srecordPath.isEmpty() || m_request.hexPath.isEmpty()))
+        result = checkOutput(m_srecords, SRecordRole);
+    if (result.succeeded() && !m_request.hexPath.isEmpty())
+        result = checkOutput(m_hex, HexRole);
+    return result;
+}
+
+ConversionResult ConversionRun::writeFailed(const Output &output, const QString &cause) const
+{
+    return failure(output.role->writeFailed, QStringLiteral("cannot write %1 %2: %3")
+                                                 .arg(QString::fromLatin1(output.role->name),
+                                                      quoted(output.file->path()), cause));
+}
+
+ConversionResult ConversionRun::writeImage()
+{
+    const Output &output = m_outputs.front();
+    QFile &image = m_image.file();
+    const QString problem = m_image.create();
+    if (!problem.isEmpty())
+        return failure(ImageRole.pathInvalid, QStringLiteral("new image %1 %2").arg(quoted(m_image.path()), problem));
+
+    if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
+        return writeFailed(output, m_image.failure(QStringLiteral("the header could not be written")));
+    QByteArray chunk(CopyChunkSize, Qt::Uninitialized);
+    qint64 copied = 0;
+    for (;;) {
+        const qint64 n = m_source.read(chunk.data(), CopyChunkSize);
+        if (n < 0)
+            return failure(ConversionStatus::SourceReadFailed,
+                           QStringLiteral("cannot read source image %1: %2")
+                               .arg(quoted(m_request.sourcePath), m_source.errorString()));
+        if (n == 0)
+            break;
+        if (!WriteAll(&image, chunk.constData(), n))
+            return writeFailed(output, m_image.failure(QStringLiteral("a write was cut short")));
+        copied += n;
+    }
+    if (copied != m_sourceSize)
+        return failure(ConversionStatus::SourceReadFailed,
+                       QStringLiteral("source image %1 changed while it was read").arg(quoted(m_request.sourcePath)));
+
+    if (!StampImage(&image, m_request.littleEndian, m_request.version, m_request.wallClock))
+        return writeFailed(output, m_image.failure(QStringLiteral("the file changed while it was written")));
+    const QString notSynced = m_image.sync();
+    if (!notSynced.isEmpty())
+        return writeFailed(output, notSynced);
+    return ConversionResult{};
+}
+
+ConversionResult ConversionRun::writeRecordFile(const Output &output)
+{
+    OutputFile &file = *output.file;
+    const QString problem = file.create();
+    if (!problem.isEmpty())
+        return failure(output.role->pathInvalid, QStringLiteral("%1 %2 %3")
+                                                     .arg(QString::fromLatin1(output.role->name),
+                                                          quoted(file.path()), problem));
+    QIODevice *image = &m_image.file();
+    const RecordFileResult written = output.role == &HexRole
+        ? WriteIntelHex(image, m_request.startAddress, &file.file())
+        : WriteSRecords(image, m_request.startAddress, &file.file());
+    switch (written) {
+    case RecordFileResult::Written:
+        break;
+    case RecordFileResult::ImageReadFailed:
+        return failure(ConversionStatus::ImageWriteFailed,
+                       QStringLiteral("cannot read back new image %1: %2")
+                           .arg(quoted(m_image.path()),
+                                m_image.failure(QStringLiteral("the file changed while it was read"))));
+    case RecordFileResult::OutputWriteFailed:
+        return writeFailed(output, file.failure(QStringLiteral("a write was cut short")));
+    }
+    const QString notSynced = file.sync();
+    if (!notSynced.isEmpty())
+        return writeFailed(output, notSynced);
+    return ConversionResult{};
+}
+
+ConversionResult ConversionRun::writeRecordFiles()
+{
+    for (auto output = m_outputs.cbegin() + 1; output != m_outputs.cend(); ++output) {
+        const ConversionResult result = writeRecordFile(*output);
+        if (!result.succeeded())
+            return result;
+    }
+    return ConversionResult{};
+}
+
+ConversionResult ConversionRun::putInPlace()
+{
+    std::vector<OutputFile *> files;
+    for (const Output &output : m_outputs) {
+        // Checked again at the last moment: a path may name the source by now.
+        if (output.file->targetIdentity() == m_sourceIdentity)
+            return failure(output.role->pathInvalid, QStringLiteral("%1 %2 is the source image")
+                                                         .arg(QString::fromLatin1(output.role->name),
+                                                              quoted(output.file->path())));
+        files.push_back(output.file);
+    }
+    const ReplaceFailure replaced = ReplaceTargets(files);
+    if (!replaced.output)
+        return ConversionResult{};
+    for (const Output &output : m_outputs) {
+        if (output.file == replaced.output)
+            return failure(output.role->writeFailed,
+                           QStringLiteral("%1 %2 could not be put in place (nothing was changed): %3")
+                               .arg(QString::fromLatin1(output.role->name), quoted(output.file->path()),
+                                    replaced.cause));
+    }
+    return failure(ConversionStatus::ImageWriteFailed, replaced.cause);
+}
 } // namespace
 
 ConversionResult ReadConversionFields(const QString &versionText, const QString &addressText,
                                       ConversionRequest &request)
 {
     const std::optional<quint16> version = ParseVersion(versionText);
-    if (!version) {
+    if (!version)
         return failure(ConversionStatus::VersionInvalid,
                        QStringLiteral("software version %1 is not a whole number from 0 to 65535")
                            .arg(quoted(versionText)));
-    }
     const std::optional<quint32> address = ParseStartAddress(addressText);
-    if (!address) {
+    if (!address)
         return failure(ConversionStatus::AddressInvalid,
                        QStringLiteral("start address %1 is not a hexadecimal number from 0 to FFFFFFFF")
                            .arg(quoted(addressText)));
-    }
     request.version = *version;
     request.startAddress = *address;
     return ConversionResult{};
@@ -111,119 +297,13 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
 
 ConversionResult RunConversion(const ConversionRequest &request)
 {
-    const quint32 startAddress = request.startAddress;
-    QFile source(request.sourcePath);
-    if (!source.open(QIODevice::ReadOnly)) {
-        return failure(ConversionStatus::SourceNotFound,
-                       QStringLiteral("cannot open source image %1: %2")
-                           .arg(quoted(request.sourcePath), source.errorString()));
-    }
-    // A device such as /dev/zero would never end.
-    if (source.isSequential()) {
-        return failure(ConversionStatus::SourceNotFound,
-                       QStringLiteral("source image %1 is not a regular file").arg(quoted(request.sourcePath)));
-    }
-
-    const qint64 sourceSize = source.size();
-    const qint64 imageSize = sourceSize + ImageLayout::FrameSize;
-    if (imageSize > ImageLayout::MaxImageSize) {
-        return failure(ConversionStatus::SourceTooLarge,
-                       QStringLiteral("source image %1 has %2 bytes; at most %3 fit the image's 32-bit length")
-                           .arg(quoted(request.sourcePath), QString::number(sourceSize),
-                                QString::number(ImageLayout::MaxImageSize - ImageLayout::FrameSize)));
-    }
-    if (imageSize > AddressSpaceSize - startAddress) {
-        return failure(ConversionStatus::AddressInvalid,
-                       QStringLiteral("a new image of %1 bytes from start address %2 would run past 0xFFFFFFFF")
-                           .arg(QString::number(imageSize), HexNumber(startAddress, 8)));
-    }
-
-    // Opening with truncation would destroy the file about to be read.
-    if (sameFile(request.imagePath, request.sourcePath)) {
-        return failure(ConversionStatus::ImagePathInvalid,
-                       QStringLiteral("new image %1 is the source image").arg(quoted(request.imagePath)));
-    }
-    QFile image(request.imagePath);
-    if (!image.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        return failure(ConversionStatus::ImagePathInvalid,
-                       QStringLiteral("cannot open new image %1: %2")
-                           .arg(quoted(request.imagePath), image.errorString()));
-    }
-    PartialOutput partialImage(image);
-    const auto imageWriteFailed = [&]() {
-        return failure(ConversionStatus::ImageWriteFailed,
-                       QStringLiteral("cannot write new image %1: %2")
-                           .arg(quoted(request.imagePath), image.errorString()));
-    };
-
-    if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
-        return imageWriteFailed();
-
-    QByteArray chunk(CopyChunkSize, Qt::Uninitialized);
-    qint64 copied = 0;
-    for (;;) {
-        const qint64 n = source.read(chunk.data(), CopyChunkSize);
-        if (n < 0) {
-            return failure(ConversionStatus::SourceReadFailed,
-                           QStringLiteral("cannot read source image %1: %2")
-                               .arg(quoted(request.sourcePath), source.errorString()));
-        }
-        if (n == 0)
-            break;
-        if (image.write(chunk.constData(), n) != n)
-            return imageWriteFailed();
-        copied += n;
-    }
-    if (copied != sourceSize) {
-        return failure(ConversionStatus::SourceReadFailed,
-                       QStringLiteral("source image %1 changed while it was read")
-                           .arg(quoted(request.sourcePath)));
-    }
-
-    const bool stamped = StampImage(&image, 1, request.version, request.wallClock);
-    if (!stamped || !image.flush())
-        return imageWriteFailed();
-    // The image is complete: it stays when only the S-record file fails.
-    const auto keepImage = [&](const ConversionResult &result) {
-        partialImage.finish();
-        return result;
-    };
-
-    if (sameFile(request.srecordPath, request.sourcePath) || sameFile(request.srecordPath, request.imagePath)) {
-        return keepImage(failure(ConversionStatus::SRecordPathInvalid,
-                                 QStringLiteral("S-record file %1 is the source image or the new image")
-                                     .arg(quoted(request.srecordPath))));
-    }
-    QFile srecords(request.srecordPath);
-    if (!srecords.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        return keepImage(failure(ConversionStatus::SRecordPathInvalid,
-                                 QStringLiteral("cannot open S-record file %1: %2")
-                                     .arg(quoted(request.srecordPath), srecords.errorString())));
-    }
-    PartialOutput partialSRecords(srecords);
-    const auto srecordWriteFailed = [&]() {
-        return failure(ConversionStatus::SRecordWriteFailed,
-                       QStringLiteral("cannot write S-record file %1: %2")
-                           .arg(quoted(request.srecordPath), srecords.errorString()));
-    };
-
-    switch (WriteSRecords(&image, startAddress, &srecords)) {
-    case RecordFileResult::Written:
-        break;
-    case RecordFileResult::ImageReadFailed:
-        return failure(ConversionStatus::ImageWriteFailed,
-                       QStringLiteral("cannot read back new image %1: %2")
-                           .arg(quoted(request.imagePath), image.errorString()));
-    case RecordFileResult::OutputWriteFailed:
-        return keepImage(srecordWriteFailed());
-    }
-
-    if (!closeChecked(image))
-        return imageWriteFailed();
-    partialImage.finish();
-    source.close();
-    if (!closeChecked(srecords))
-        return srecordWriteFailed();
-    partialSRecords.finish();
-    return ConversionResult{};
+    ConversionRun run(request);
+    ConversionResult result = run.checkInputs();
+    if (result.succeeded())
+        result = run.writeImage();
+    if (result.succeeded())
+        result = run.writeRecordFiles();
+    if (result.succeeded())
+        result = run.putInPlace();
+    return result;
 }

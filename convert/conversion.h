@@ -9,23 +9,27 @@ struct ConversionRequest
 {
     QString sourcePath;  // raw firmware image to read
     QString imagePath;   // new stamped image to write
-    QString srecordPath; // S-record file to write
+    QString srecordPath; // S-record file to write; may stay empty when hexPath is given
+    QString hexPath;     // Intel HEX file to write, or empty for none
     quint32 startAddress = 0;
     quint16 version = 0;
-    QDateTime wallClock; // the reading to stamp (see HeaderTimeAt)
+    int littleEndian = 1; // the header's byte order: 1 little-endian, 0 big-endian
+    QDateTime wallClock;  // the reading to stamp (see HeaderTimeAt)
 };
 
 enum class ConversionStatus {
     Succeeded,
     VersionInvalid,
-    AddressInvalid,     // also: the image would run past FFFFFFFF
+    AddressInvalid, // also: the image would run past FFFFFFFF
     SourceNotFound,
     SourceTooLarge,
     ImagePathInvalid,
     SRecordPathInvalid,
+    HexPathInvalid,
     SourceReadFailed,
     ImageWriteFailed,
     SRecordWriteFailed,
+    HexWriteFailed,
 };
 
 struct ConversionResult
@@ -43,9 +47,11 @@ struct ConversionResult
 ConversionResult ReadConversionFields(const QString &versionText, const QString &addressText,
                                       ConversionRequest &request);
 
-// Runs a whole conversion: checks the inputs, writes the stamped image and
-// its S-record file, and reports the first failure. Nothing is opened for
-// writing before the checks that protect it have passed.
+// Runs a whole conversion: checks every input, writes the stamped image and
+// its record files under temporary names beside their targets, and only when
+// all are complete and on the disk puts them in place, the image first. A run
+// that is refused, fails or is interrupted changes nothing on disk. A second
+// run onto an output that a run is writing is refused at once.
 ConversionResult RunConversion(const ConversionRequest &request);
 
 #endif

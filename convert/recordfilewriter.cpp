@@ -1,15 +1,8 @@
 #include "recordfilewriter.h"
 
-#include "devicereading.h"
+#include "deviceio.h"
 
 #include <QIODevice>
-
-namespace {
-bool writeAll(QIODevice *output, const char *text, qint64 size)
-{
-    return output->write(text, size) == size;
-}
-} // namespace
 
 RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByteArray &head,
                                  const QByteArray &tail, int maxTextPerBlock,
@@ -17,7 +10,7 @@ RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByt
 {
     if (!image || !output || !image->seek(0))
         return RecordFileResult::ImageReadFailed;
-    if (!writeAll(output, head.constData(), head.size()))
+    if (!WriteAll(output, head.constData(), head.size()))
         return RecordFileResult::OutputWriteFailed;
 
     QByteArray block(RecordFileBlockSize, Qt::Uninitialized);
@@ -30,12 +23,12 @@ RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByt
         if (n == 0)
             break;
         const char *end = formatBlock(text.data(), offset, reinterpret_cast<const quint8 *>(block.constData()), int(n));
-        if (!writeAll(output, text.constData(), end - text.constData()))
+        if (!WriteAll(output, text.constData(), end - text.constData()))
             return RecordFileResult::OutputWriteFailed;
         offset += n;
         if (n < RecordFileBlockSize)
             break;
     }
-    return writeAll(output, tail.constData(), tail.size()) ? RecordFileResult::Written
+    return WriteAll(output, tail.constData(), tail.size()) ? RecordFileResult::Written
                                                            : RecordFileResult::OutputWriteFailed;
 }

@@ -1,6 +1,7 @@
 #include "imagestamp.h"
 
 #include "crc16.h"
+#include "deviceio.h"
 #include "stamptime.h"
 
 #include <QDateTime>
@@ -41,8 +42,7 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
     const ImageHeader header =
         StampedHeader(quint32(size + TrailerSize), HeaderTimeAt(wallClock).seconds, version, littleEndian);
     const HeaderBytes headerBytes = EncodeImageHeader(header, littleEndian);
-    if (!device->seek(0)
-        || device->write(reinterpret_cast<const char *>(headerBytes.data()), HeaderSize) != HeaderSize)
+    if (!device->seek(0) || !WriteAll(device, reinterpret_cast<const char *>(headerBytes.data()), HeaderSize))
         return false;
 
     // The CRC covers the whole payload, one buffer at a time.
@@ -61,6 +61,5 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
         return false;
 
     const TrailerBytes trailer = EncodeImageTrailer(crc);
-    return device->seek(size)
-        && device->write(reinterpret_cast<const char *>(trailer.data()), TrailerSize) == TrailerSize;
+    return device->seek(size) && WriteAll(device, reinterpret_cast<const char *>(trailer.data()), TrailerSize);
 }

@@ -1,7 +1,7 @@
 #include "imageinspection.h"
 
 #include "crc16.h"
-#include "devicereading.h"
+#include "deviceio.h"
 #include "hextext.h"
 
 #include <QByteArray>

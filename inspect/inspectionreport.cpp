@@ -67,6 +67,34 @@ QString StampTimeText(quint32 seconds)
         .arg(calendar.second, 2, 10, zero);
 }
 
+QJsonValue ImageHeaderJson(const ImageInspection &image)
+{
+    if (!image.hasHeader)
+        return QJsonValue(QJsonValue::Null);
+    const QString stampTime = StampTimeText(image.header.seconds);
+    return QJsonObject{
+        {QStringLiteral("length"), double(image.header.length)},
+        {QStringLiteral("magic"), HexNumber(image.header.magic, 8)},
+        {QStringLiteral("byteOrder"), byteOrderText(image)},
+        {QStringLiteral("littleEndian"), double(image.header.littleEndian)},
+        {QStringLiteral("seconds"), double(image.header.seconds)},
+        {QStringLiteral("stampTime"), stampTime.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(stampTime)},
+        {QStringLiteral("milliseconds"), image.header.milliseconds},
+        {QStringLiteral("version"), image.header.version},
+        {QStringLiteral("checksum"), HexNumber(image.header.checksum, 4)},
+    };
+}
+
+QJsonValue ImageTrailerJson(const ImageInspection &image)
+{
+    if (!image.hasTrailer)
+        return QJsonValue(QJsonValue::Null);
+    return QJsonObject{
+        {QStringLiteral("crc"), HexNumber(image.trailer.crc, 4)},
+        {QStringLiteral("padding"), HexNumber(image.trailer.padding, 4)},
+    };
+}
+
 bool InspectionReport::passed() const
 {
     return image.passed() && (!srecords || srecords->passed());
@@ -120,30 +148,8 @@ QByteArray InspectionReport::json() const
         {QStringLiteral("passed"), image.passed()},
         {QStringLiteral("checks"), checksObject(image.checks)},
     };
-    if (image.hasHeader) {
-        imageObject.insert(QStringLiteral("header"), QJsonObject{
-            {QStringLiteral("length"), double(image.header.length)},
-            {QStringLiteral("magic"), HexNumber(image.header.magic, 8)},
-            {QStringLiteral("byteOrder"), byteOrderText(image)},
-            {QStringLiteral("littleEndian"), double(image.header.littleEndian)},
-            {QStringLiteral("seconds"), double(image.header.seconds)},
-            {QStringLiteral("stampTime"), StampTimeText(image.header.seconds).isEmpty()
-                 ? QJsonValue(QJsonValue::Null) : QJsonValue(StampTimeText(image.header.seconds))},
-            {QStringLiteral("milliseconds"), image.header.milliseconds},
-            {QStringLiteral("version"), image.header.version},
-            {QStringLiteral("checksum"), HexNumber(image.header.checksum, 4)},
-        });
-    } else {
-        imageObject.insert(QStringLiteral("header"), QJsonValue::Null);
-    }
-    if (image.hasTrailer) {
-        imageObject.insert(QStringLiteral("trailer"), QJsonObject{
-            {QStringLiteral("crc"), HexNumber(image.trailer.crc, 4)},
-            {QStringLiteral("padding"), HexNumber(image.trailer.padding, 4)},
-        });
-    } else {
-        imageObject.insert(QStringLiteral("trailer"), QJsonValue::Null);
-    }
+    imageObject.insert(QStringLiteral("header"), ImageHeaderJson(image));
+    imageObject.insert(QStringLiteral("trailer"), ImageTrailerJson(image));
 
     QJsonObject report{
         {QStringLiteral("image"), imageObject},

@@ -5,6 +5,7 @@
 #include "srecordinspection.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QString>
 
 #include <optional>
@@ -21,6 +22,11 @@ struct InspectionReport
     QString text() const;
     QByteArray json() const;
 };
+
+// The header and trailer as the JSON report shows them (null when the file
+// is too short to hold them).
+QJsonValue ImageHeaderJson(const ImageInspection &image);
+QJsonValue ImageTrailerJson(const ImageInspection &image);
 
 // A header's seconds as "YYYY-MM-DD hh:mm:ss", or an empty text when they
 // lie beyond the calendar's last year.

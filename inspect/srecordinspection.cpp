@@ -1,6 +1,6 @@
 #include "srecordinspection.h"
 
-#include "devicereading.h"
+#include "deviceio.h"
 #include "hextext.h"
 #include "srecord.h"
 

@@ -61,9 +61,14 @@ ProfileSettings::ProfileSettings(const QString &fileName)
     m_settings->setIniCodec(CodecForSettingsText(bytes));
 }
 
-int ProfileSettings::deviceCount() const
+int ProfileSettings::declaredDeviceCount() const
 {
     return m_settings->value(QStringLiteral("Sys/Devs"), 0).toInt();
+}
+
+int ProfileSettings::deviceCount() const
+{
+    return qMin(declaredDeviceCount(), MaxDevices);
 }
 
 QString ProfileSettings::deviceName(int index) const

@@ -31,7 +31,12 @@ class ProfileSettings
 public:
     explicit ProfileSettings(const QString &fileName = SettingsFileName());
 
-    int deviceCount() const;            // Sys/Devs, 0 when absent or not a number
+    // A file may declare any number; only this many are listed, so that a
+    // mistyped count cannot make the selector hold millions of empty items.
+    static constexpr int MaxDevices = 1000;
+
+    int declaredDeviceCount() const;    // Sys/Devs, 0 when absent or not a number
+    int deviceCount() const;            // declaredDeviceCount(), at most MaxDevices
     QString deviceName(int index) const; // Dev<i>/Name, "" when absent
     QStringList deviceNames() const;     // names of devices 0 .. deviceCount()-1
     QString startAddress() const;        // Sys/Addr, "0" when absent

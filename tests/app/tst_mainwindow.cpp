@@ -27,6 +27,10 @@
 #include <functional>
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 const QByteArray SettingsFileName = "VandrelSet.ini";
@@ -247,6 +251,9 @@ private slots:
     void conversionMatchesEngineAtItsStampTime();
     void conversionWarnings_data();
     void conversionWarnings();
+#ifdef Q_OS_LINUX
+    void failedRunKeepsPreviousFiles();
+#endif
     void exitClosesWindow();
 
 private:
@@ -646,10 +653,10 @@ void TestMainWindow::conversionWarnings_data()
     QTest::newRow("S-record folder missing") << QStringList{source, image, "none/app.s19", "101", "08000000"}
                                              << QStringLiteral("生成.S19文件路径不正确！");
     if (QFile::exists(QStringLiteral("/dev/full"))) {
-        QTest::newRow("image disk full") << QStringList{source, "/dev/full", srecords, "101", "08000000"}
-                                         << QStringLiteral("生成.bin文件写入失败！");
-        QTest::newRow("S-record disk full") << QStringList{source, image, "/dev/full", "101", "08000000"}
-                                            << QStringLiteral("生成.S19文件写入失败！");
+        QTest::newRow("image is a device") << QStringList{source, "/dev/full", srecords, "101", "08000000"}
+                                           << QStringLiteral("生成.bin文件路径不正确！");
+        QTest::newRow("S-record file is a device") << QStringList{source, image, "/dev/full", "101", "08000000"}
+                                                   << QStringLiteral("生成.S19文件路径不正确！");
     }
 }
 
@@ -682,6 +689,45 @@ void TestMainWindow::conversionWarnings()
     // The run reads the fields and leaves them as they were.
     QCOMPARE(w.texts().mid(1), (QStringList{fields.at(4), fields.at(3), fields.at(0), fields.at(1), fields.at(2)}));
 }
+
+#ifdef Q_OS_LINUX
+// The S-record file cannot be written whole (past the file size limit): the
+// warning names it, and the previous image and S-record file stay as they were,
+// with no temporary file beside them.
+void TestMainWindow::failedRunKeepsPreviousFiles()
+{
+    QVERIFY(QDir().mkpath(QStringLiteral("fw")));
+    QVERIFY(QDir().mkpath(QStringLiteral("out")));
+    QVERIFY(WriteFile(QStringLiteral("fw/app.bin"), samplePayload(300)));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"
+                                        "PBin=fw/app.bin\nNBin=out/app.bin\nNS19=out/app.s19\n"));
+    const MainWindow window;
+    const WindowWidgets w = widgetsOf(window);
+    QVERIFY(w.complete());
+    QCOMPARE(clickAndReadMessageBox(w.convert).text, QStringLiteral("转换成功！"));
+    const QByteArray image = ReadFile(QStringLiteral("out/app.bin"));
+    const QByteArray srecords = ReadFile(QStringLiteral("out/app.s19"));
+    QCOMPARE(image.size(), 336);
+    const QStringList entries = QDir(QStringLiteral("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot
+                                                                        | QDir::Hidden);
+
+    // The image (336 bytes) fits below the limit, its S-record text does not.
+    w.version->setText(QStringLiteral("102"));
+    rlimit previousLimit;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
+    rlimit limit = previousLimit;
+    limit.rlim_cur = 600;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const MessageBoxSeen box = clickAndReadMessageBox(w.convert);
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+
+    QCOMPARE(box.title, QStringLiteral("警告"));
+    QCOMPARE(box.text, QStringLiteral("生成.S19文件写入失败！"));
+    QCOMPARE(ReadFile(QStringLiteral("out/app.bin")), image);
+    QCOMPARE(ReadFile(QStringLiteral("out/app.s19")), srecords);
+    QCOMPARE(QDir(QStringLiteral("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entries);
+}
+#endif
 
 void TestMainWindow::exitClosesWindow()
 {

@@ -16,6 +16,14 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr quint32 PayloadSeed = 4;
@@ -145,10 +153,24 @@ private slots:
     void inspectSRecords();
     void inspectAcceptsObjcopyRecords();
 
+    void intelHexAgainstReferences_data();
+    void intelHexAgainstReferences();
+    void bigEndianWorkedExample();
+    void jsonSummary();
+#ifdef Q_OS_UNIX
+    void specialFilesRefusedAtOnce_data();
+    void specialFilesRefusedAtOnce();
+    void interruptedRunKeepsPreviousFiles_data();
+    void interruptedRunKeepsPreviousFiles();
+    void concurrentRuns();
+#endif
+
     void helpShowsEveryOption();
 
 private:
-    CliRun run(const QStringList &arguments, const QStringList &environment = {}) const;
+    CliRun run(const QStringList &arguments, const QStringList &environment = {}, int timeoutMs = 60000) const;
+    QProcess *start(const QStringList &arguments) const;
+    void writeLargeSource(const QString &name, int mebibytes) const;
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QJsonObject inspectJson(const QByteArray &image, const QByteArray &srecords, const QString &address,
                             int *exitCode) const;
@@ -158,7 +180,7 @@ private:
     QByteArray m_srecords; // its S-record file at AddressText
 };
 
-CliRun TestCli::run(const QStringList &arguments, const QStringList &environment) const
+CliRun TestCli::run(const QStringList &arguments, const QStringList &environment, int timeoutMs) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("SOURCE_DATE_EPOCH")); // a CI may set it
@@ -169,12 +191,37 @@ CliRun TestCli::run(const QStringList &arguments, const QStringList &environment
     process.setWorkingDirectory(m_dir.path());
     process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
     CliRun result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
         return result;
+    }
     result.exitCode = process.exitCode();
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+// A run in the background, in the test folder, without SOURCE_DATE_EPOCH.
+QProcess *TestCli::start(const QStringList &arguments) const
+{
+    auto *process = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("SOURCE_DATE_EPOCH"));
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(m_dir.path());
+    process->start(QStringLiteral(VANDREL_CLI_PATH), arguments);
+    return process;
+}
+
+// Random-looking, and cheap to make: one MiB of random bytes repeated.
+void TestCli::writeLargeSource(const QString &name, int mebibytes) const
+{
+    const QByteArray mebibyte = RandomPayload(1024 * 1024, PayloadSeed);
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (int i = 0; i < mebibytes; ++i)
+        QCOMPARE(file.write(mebibyte), qint64(mebibyte.size()));
 }
 
 void TestCli::initTestCase()
@@ -371,6 +418,17 @@ void TestCli::exitStatus_data()
         QTest::newRow("S-record file on a full disk")
             << QStringList{convert}.replaceInStrings("x.s19", "/dev/full") + version + address << none << 1
             << "/dev/full";
+    QTest::newRow("empty source path: our line alone, no Qt warning")
+        << QStringList{convert}.replaceInStrings("app.bin", "") + version + address << none << 1
+        << "no source image given";
+    QTest::newRow("line feed in a path, shown escaped")
+        << QStringList{convert}.replaceInStrings("app.bin", "ap\np.bin") + version + address << none << 1
+        << "\"ap\\np.bin\" does not exist";
+    QTest::newRow("neither --s19 nor --hex")
+        << QStringList{"convert", "--source", "app.bin", "--image", "x.bin"} + version + address << none << 2
+        << "--s19 or --hex";
+    QTest::newRow("--byte-order sideways") << convert + version + address + with("--byte-order", "middle") << none
+                                           << 2 << "\"middle\"";
     QTest::newRow("no command") << none << none << 2 << "no command";
     QTest::newRow("unknown command") << QStringList{QStringLiteral("stamp")} << none << 2 << "\"stamp\"";
     QTest::newRow("unknown option") << convert + version + address + QStringList{QStringLiteral("--fast")} << none
@@ -433,8 +491,8 @@ void TestCli::exitStatus()
         if (exitCode == 1)
             QCOMPARE(result.err.count('\n'), 1);
     }
-    // Every refusal here but the full disk comes before an output is opened.
-    if (exitCode != 0 && !arguments.contains(QStringLiteral("/dev/full"))) {
+    // A refused run writes nothing.
+    if (exitCode != 0) {
         QVERIFY(!QFile::exists(path(QStringLiteral("x.bin"))));
         QVERIFY(!QFile::exists(path(QStringLiteral("x.s19"))));
     }
@@ -682,12 +740,281 @@ void TestCli::inspectAcceptsObjcopyRecords()
     QCOMPARE(exitCode, 0);
 }
 
+// Our Intel HEX read back by two independent readers gives the stamped image,
+// at addresses that cross 64 KiB boundaries and lie above 7FFFFFFF.
+void TestCli::intelHexAgainstReferences_data()
+{
+    QTest::addColumn<int>("sourceSize");
+    QTest::addColumn<QString>("address");
+
+    QTest::newRow("5000 bytes at 08000000") << 5000 << "08000000";
+    QTest::newRow("empty source at 0") << 0 << "0";
+    QTest::newRow("across a 64 KiB boundary, unaligned") << 70000 << "0800FFF8";
+    QTest::newRow("across several boundaries") << 300000 << "0000FF00";
+    QTest::newRow("above 7FFFFFFF") << 3000 << "80000000";
+    QTest::newRow("ending at FFFFFFFF") << 4060 << "FFFFF000";
+}
+
+void TestCli::intelHexAgainstReferences()
+{
+    QFETCH(int, sourceSize);
+    QFETCH(QString, address);
+
+    QVERIFY(WriteFile(path(QStringLiteral("hex-source.bin")), RandomPayload(sourceSize, PayloadSeed)));
+    const CliRun result = run({QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("hex-source.bin"),
+                               QStringLiteral("--image"), QStringLiteral("hex-image.bin"), QStringLiteral("--hex"),
+                               QStringLiteral("hex-image.hex"), QStringLiteral("--address"), address,
+                               QStringLiteral("--image-version"), QStringLiteral("3"), QStringLiteral("--time"),
+                               QLatin1String(TimeText)});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QVERIFY(!QFile::exists(path(QStringLiteral("hex-image.s19"))));
+    const QByteArray image = ReadFile(path(QStringLiteral("hex-image.bin")));
+    QCOMPARE(image.size(), sourceSize + ImageLayout::FrameSize);
+
+    const QByteArray text = ReadFile(path(QStringLiteral("hex-image.hex")));
+    QVERIFY(!text.contains('\r'));
+    QCOMPARE(text.toUpper(), text);
+    QVERIFY(text.endsWith(":00000001FF\n"));
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.startsWith(":10") || line.isEmpty())
+            continue;
+        // Only short data records where the image ends or a 64 KiB boundary falls, and type 04 and 01.
+        QVERIFY2(line.mid(7, 2) != "00" || line.mid(1, 2).toInt(nullptr, 16) < 16, line.constData());
+    }
+
+    const quint32 start = address.toUInt(nullptr, 16);
+    QString error;
+    if (!SrecCatIntelToBinary(path(QStringLiteral("hex-image.hex")), start, path(QStringLiteral("hex-back.bin")),
+                              &error))
+        QFAIL(qPrintable(error));
+    QVERIFY2(ReadFile(path(QStringLiteral("hex-back.bin"))) == image, "srec_cat reads other bytes");
+    QByteArray python;
+    if (!PythonIntelHexToBinary(path(QStringLiteral("hex-image.hex")), start, image.size(), &python, &error))
+        QSKIP(qPrintable(error));
+    QVERIFY2(python == image, "python3-intelhex reads other bytes");
+}
+
+// The worked example's big-endian header, byte for byte.
+void TestCli::bigEndianWorkedExample()
+{
+    QVERIFY(WriteFile(path(QStringLiteral("abc.bin")), "abc"));
+    const CliRun result = run({QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("abc.bin"),
+                               QStringLiteral("--image"), QStringLiteral("abc-big.bin"), QStringLiteral("--s19"),
+                               QStringLiteral("abc-big.s19"), QStringLiteral("--address"), QStringLiteral("0"),
+                               QStringLiteral("--image-version"), QStringLiteral("100"), QStringLiteral("--byte-order"),
+                               QStringLiteral("big"), QStringLiteral("--time"), QStringLiteral("2018-04-02 12:00:00")});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(ReadFile(path(QStringLiteral("abc-big.bin"))).toHex().toUpper(),
+             QByteArray("00000027" "55AA44BB" "5AC21B40" "0000" "0064" "00000000" "00000000000000000000" "0400"
+                        "616263" "9DD60000"));
+    const CliRun inspect = run({QStringLiteral("inspect"), QStringLiteral("abc-big.bin"), QStringLiteral("--s19"),
+                                QStringLiteral("abc-big.s19")});
+    QVERIFY2(inspect.exitCode == 0, inspect.out.constData());
+}
+
+// --json is one JSON object that Python's json reads, with sizes, fields and
+// SHA-256 sums that match the files (sha256sum).
+void TestCli::jsonSummary()
+{
+    const CliRun result = run({QStringLiteral("convert"), QStringLiteral("--profile"), QStringLiteral("0"),
+                               QStringLiteral("--image"), QStringLiteral("json.bin"), QStringLiteral("--s19"),
+                               QStringLiteral("json.s19"), QStringLiteral("--hex"), QStringLiteral("json.hex"),
+                               QStringLiteral("--time"), QLatin1String(TimeText), QStringLiteral("--json")});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QVERIFY(result.err.isEmpty());
+
+    const QString script = QStringLiteral(
+        "import json, sys\n"
+        "d = json.load(sys.stdin)\n"
+        "h = d['image']['header']\n"
+        "print(d['source']['size'], d['startAddress'], d['image']['size'], h['length'], h['magic'], h['seconds'],\n"
+        "      h['stampTime'], h['milliseconds'], h['version'], h['byteOrder'], h['checksum'],\n"
+        "      d['image']['trailer']['crc'], d['s19']['size'], d['hex']['size'], sep='|')\n"
+        "for name in ('image', 's19', 'hex'):\n"
+        "    print(d[name]['sha256'], d[name]['path'])\n");
+    QProcess python;
+    python.setWorkingDirectory(m_dir.path());
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script});
+    python.write(result.out);
+    python.closeWriteChannel();
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QList<QByteArray> lines = python.readAllStandardOutput().split('\n');
+
+    const QByteArray image = ReadFile(path(QStringLiteral("json.bin")));
+    const QByteArray fields = QByteArray::number(SourceSize) + "|08000000|" + QByteArray::number(image.size()) + "|"
+        + QByteArray::number(image.size()) + "|0x55AA44BB|" + QByteArray::number(TimeTextSeconds) + "|"
+        + TimeText + "|0|101|little-endian|0x"
+        + QByteArray::number(qFromLittleEndian<quint16>(image.constData() + ImageLayout::ChecksumOffset), 16)
+              .rightJustified(4, '0')
+              .toUpper()
+        + "|0x" + image.mid(image.size() - 4, 2).toHex().toUpper() + "|"
+        + QByteArray::number(ReadFile(path(QStringLiteral("json.s19"))).size()) + "|"
+        + QByteArray::number(ReadFile(path(QStringLiteral("json.hex"))).size());
+    QCOMPARE(lines.value(0), fields);
+
+    QByteArray sums;
+    QString error;
+    if (!RunTool(QStringLiteral("sha256sum"),
+                 {path(QStringLiteral("json.bin")), path(QStringLiteral("json.s19")), path(QStringLiteral("json.hex"))},
+                 &sums, &error))
+        QFAIL(qPrintable(error));
+    const QList<QByteArray> expected = sums.split('\n');
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(lines.value(1 + i).split(' ').value(0), expected.value(i).split(' ').value(0));
+}
+
+#ifdef Q_OS_UNIX
+// A FIFO anywhere is refused before it is opened, so nothing blocks; a
+// device as source never starts a copy that would not end.
+void TestCli::specialFilesRefusedAtOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QStringList rest{QStringLiteral("--address"), QStringLiteral("0"), QStringLiteral("--image-version"),
+                           QStringLiteral("1")};
+    auto convert = [&rest](const char *source, const char *image, const char *s19) {
+        return QStringList{"convert", "--source", source, "--image", image, "--s19", s19} + rest;
+    };
+    QTest::newRow("FIFO as source") << convert("fifo", "f.bin", "f.s19") << 1 << "not a regular file";
+    QTest::newRow("FIFO as image") << convert("app.bin", "fifo", "f.s19") << 1 << "not a regular file";
+    QTest::newRow("FIFO as S-record file") << convert("app.bin", "f.bin", "fifo") << 1 << "not a regular file";
+    QTest::newRow("FIFO as Intel HEX file")
+        << QStringList{"convert", "--source", "app.bin", "--image", "f.bin", "--hex", "fifo"} + rest << 1
+        << "not a regular file";
+    QTest::newRow("character device as source") << convert("/dev/zero", "f.bin", "f.s19") << 1 << "not a regular file";
+    QTest::newRow("inspect a FIFO") << QStringList{"inspect", "fifo"} << 2 << "not a regular file";
+    QTest::newRow("inspect a FIFO as S-records") << QStringList{"inspect", "engine.bin", "--s19", "fifo"} << 2
+                                                 << "not a regular file";
+}
+
+void TestCli::specialFilesRefusedAtOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const QByteArray fifo = QFile::encodeName(path(QStringLiteral("fifo")));
+    ::unlink(fifo.constData());
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    // A run that blocked in open() would be killed after these seconds.
+    const CliRun result = run(arguments, {}, 5000);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.contains(message.toUtf8()), result.err.constData());
+    QVERIFY(!QFile::exists(path(QStringLiteral("f.bin"))));
+}
+
+// A conversion stopped half-way through a 100 MiB source leaves the previous
+// pair as it was; SIGTERM also removes its temporary files. The next run is
+// not kept out by the lock the stopped one held.
+void TestCli::interruptedRunKeepsPreviousFiles_data()
+{
+    QTest::addColumn<bool>("kill");
+    QTest::newRow("SIGTERM") << false;
+    QTest::newRow("SIGKILL") << true;
+}
+
+void TestCli::interruptedRunKeepsPreviousFiles()
+{
+    QFETCH(bool, kill);
+
+    QTemporaryDir out(path(QStringLiteral("interrupted-XXXXXX")));
+    QVERIFY(out.isValid());
+    writeLargeSource(QStringLiteral("large.bin"), 100);
+    const QString image = out.filePath(QStringLiteral("large.bin"));
+    const QString srecords = out.filePath(QStringLiteral("large.s19"));
+    const QStringList convert{QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("large.bin"),
+                              QStringLiteral("--image"), image, QStringLiteral("--s19"), srecords,
+                              QStringLiteral("--address"), QStringLiteral("08000000"),
+                              QStringLiteral("--image-version"), QStringLiteral("1")};
+    const CliRun first = run(convert + QStringList{QStringLiteral("--time"), QStringLiteral("2026-01-01 00:00:00")});
+    QVERIFY2(first.exitCode == 0, first.err.constData());
+    const QByteArray previousImage = ReadFile(image);
+    const QByteArray previousSRecords = ReadFile(srecords);
+    const QStringList previousEntries = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+
+    // Stopped once it has written part of its temporary image.
+    std::unique_ptr<QProcess> second(start(convert + QStringList{QStringLiteral("--time"),
+                                                                 QStringLiteral("2026-01-02 00:00:00")}));
+    QVERIFY(second->waitForStarted());
+    QElapsedTimer waited;
+    waited.start();
+    bool writing = false;
+    while (!writing && waited.elapsed() < 30000 && second->state() == QProcess::Running) {
+        const QFileInfoList temporary = QDir(out.path()).entryInfoList({QStringLiteral(".large.bin.*.tmp")},
+                                                                       QDir::Files | QDir::Hidden);
+        writing = !temporary.isEmpty() && temporary.constFirst().size() > 10 * 1024 * 1024;
+        QTest::qSleep(5);
+    }
+    QVERIFY2(writing, "the run ended before it could be stopped");
+    if (kill)
+        second->kill();
+    else
+        second->terminate();
+    QVERIFY(second->waitForFinished(30000));
+    QCOMPARE(second->exitStatus(), QProcess::CrashExit);
+
+    QVERIFY2(ReadFile(image) == previousImage, "the previous image changed");
+    QVERIFY2(ReadFile(srecords) == previousSRecords, "the previous S-record file changed");
+    const CliRun inspect = run({QStringLiteral("inspect"), image, QStringLiteral("--s19"), srecords});
+    QVERIFY2(inspect.exitCode == 0, inspect.out.constData());
+    if (!kill) {
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), previousEntries);
+        return;
+    }
+    // SIGKILL left its lock behind: the next run sees that its process is gone.
+    const CliRun third = run(convert + QStringList{QStringLiteral("--time"), QStringLiteral("2026-01-03 00:00:00")});
+    QVERIFY2(third.exitCode == 0, third.err.constData());
+    QVERIFY(ReadFile(image) != previousImage);
+}
+
+// Two runs onto one pair: one writes it, the other is refused at once, and
+// the pair on disk is whole. Runs onto other outputs go on side by side.
+void TestCli::concurrentRuns()
+{
+    writeLargeSource(QStringLiteral("shared.bin"), 100);
+    auto convert = [](const QString &name) {
+        return QStringList{QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("shared.bin"),
+                           QStringLiteral("--image"), name + QStringLiteral(".bin"), QStringLiteral("--s19"),
+                           name + QStringLiteral(".s19"), QStringLiteral("--address"), QStringLiteral("0"),
+                           QStringLiteral("--image-version"), QStringLiteral("1")};
+    };
+
+    std::unique_ptr<QProcess> first(start(convert(QStringLiteral("same"))));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(path(QStringLiteral(".same.bin.lock"))) && waited.elapsed() < 30000
+           && first->state() != QProcess::NotRunning)
+        QTest::qSleep(2);
+    std::unique_ptr<QProcess> second(start(convert(QStringLiteral("same"))));
+    QVERIFY(first->waitForFinished(60000));
+    QVERIFY(second->waitForFinished(60000));
+    QCOMPARE(first->exitCode(), 0);
+    QCOMPARE(second->exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(second->readAllStandardError()),
+             QStringLiteral("vandrel-cli: \"same.bin\" is being written by another conversion\n"));
+    const CliRun inspect = run({QStringLiteral("inspect"), QStringLiteral("same.bin"), QStringLiteral("--s19"),
+                                QStringLiteral("same.s19")});
+    QVERIFY2(inspect.exitCode == 0, inspect.out.constData());
+
+    std::unique_ptr<QProcess> left(start(convert(QStringLiteral("left"))));
+    std::unique_ptr<QProcess> right(start(convert(QStringLiteral("right"))));
+    QVERIFY(left->waitForFinished(60000));
+    QVERIFY(right->waitForFinished(60000));
+    QCOMPARE(left->exitCode(), 0);
+    QCOMPARE(right->exitCode(), 0);
+}
+#endif
+
 void TestCli::helpShowsEveryOption()
 {
     const CliRun help = run({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    for (const char *option : {"--source", "--image", "--s19", "--address", "--image-version", "--profile",
-                               "--settings", "--time", "SOURCE_DATE_EPOCH", "--json", "--source-path",
+    for (const char *option : {"--source", "--image", "--s19", "--hex", "--byte-order", "--address",
+                               "--image-version", "--profile", "--settings", "--time", "SOURCE_DATE_EPOCH", "--json",
+                               "--source-path",
                                "--image-path", "--s19-path", "--version", "Exit status"})
         QVERIFY2(help.out.contains(option), option);
     QCOMPARE(help.out.count("Examples:"), 3);

@@ -1,18 +1,27 @@
+// The conversion as the window and the command line run it: every refusal
+// with what it leaves on disk, good runs against the stamp done by hand, and
+// runs whose writes fail. A run either writes every output completely or
+// changes nothing on disk.
+
 #include "conversion.h"
-#include "srecordwriter.h"
 #include "imagestamp.h"
+#include "intelhexwriter.h"
+#include "srecordwriter.h"
 #include "testfiles.h"
 #include "testpayload.h"
 
+#include <QLockFile>
+#include <QProcess>
 #include <QtEndian>
 #include <QtTest>
 
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #endif
 
 Q_DECLARE_METATYPE(ConversionStatus)
@@ -33,15 +42,6 @@ QDateTime StampTime()
     return QDateTime(QDate(2026, 12, 9), QTime(23, 30, 15));
 }
 
-// What an output path must hold after a run.
-enum class After {
-    Absent,      // not created
-    Unchanged,   // as before the run (absent stays absent)
-    Complete,    // the stamped image / its S-record text
-    SameAsImage, // names the new image: holds the complete image
-    Anything,    // left to the run (e.g. an image cut short by a failed read)
-};
-
 // What a row needs beyond the fixture folder.
 enum class Setup {
     None,
@@ -50,6 +50,9 @@ enum class Setup {
     Sysfs,                       // a sysfs file nobody may write
     ReadOnlyFile,                // %D/readonly.out, which permission bits must protect
     UnreadableSource,            // a source that opens but fails every read
+    Fifo,                        // %D/fifo, a named pipe nobody writes to
+    ImageLocked,                 // another run holds the lock of %D/old.bin
+    SRecordsLocked,              // another run holds the lock of %D/old.s19
 };
 
 struct FileState
@@ -63,12 +66,9 @@ FileState Snapshot(const QString &path)
     FileState state;
     const QFileInfo info(path);
     state.exists = info.exists();
-    // Only regular files of test size are read: not /dev/full, /proc or sparse giants.
-    if (state.exists && info.isFile() && info.size() < 64 * 1024 * 1024) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            state.contents = file.readAll();
-    }
+    // Only regular files of test size are read: not FIFOs, /dev/full, /proc or sparse giants.
+    if (state.exists && info.isFile() && info.size() < 64 * 1024 * 1024)
+        state.contents = ReadFile(path);
     return state;
 }
 
@@ -77,32 +77,50 @@ std::filesystem::path FsPath(const QString &path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+// Everything in a folder, hidden files included: temporary files and locks
+// must not stay behind.
+QStringList Entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                  QDir::Name);
+}
+
+struct Paths
+{
+    QString source;
+    QString image;
+    QString srecords;
+    QString hex;
+};
+
 // A conversion from the texts a user types, as the window runs it.
-ConversionResult Convert(const QString &source, const QString &image, const QString &srecords,
-                         const QString &version, const QString &address)
+ConversionResult Convert(const Paths &paths, const QString &version, const QString &address, int littleEndian = 1)
 {
     ConversionRequest request;
-    request.sourcePath = source;
-    request.imagePath = image;
-    request.srecordPath = srecords;
+    request.sourcePath = paths.source;
+    request.imagePath = paths.image;
+    request.srecordPath = paths.srecords;
+    request.hexPath = paths.hex;
+    request.littleEndian = littleEndian;
     request.wallClock = StampTime();
     const ConversionResult fields = ReadConversionFields(version, address, request);
     return fields.succeeded() ? RunConversion(request) : fields;
 }
 
-// The image and S-record text made by hand from the lower routines.
-QByteArray ExpectedImage(const QByteArray &source, quint16 version)
+// The image, S-record and Intel HEX text made by hand from the lower routines.
+QByteArray ExpectedImage(const QByteArray &source, quint16 version, int littleEndian = 1)
 {
     QByteArray image;
     QBuffer device(&image);
     device.open(QIODevice::ReadWrite);
     WriteFill(&device, 0x00, ImageLayout::HeaderSize);
     device.write(source);
-    StampImage(&device, 1, version, StampTime());
+    StampImage(&device, littleEndian, version, StampTime());
     return image;
 }
 
-QByteArray ExpectedSRecords(const QByteArray &image, quint32 address)
+template<typename Writer>
+QByteArray ExpectedText(const QByteArray &image, quint32 address, Writer write)
 {
     QByteArray imageBytes = image;
     QBuffer imageDevice(&imageBytes);
@@ -110,13 +128,28 @@ QByteArray ExpectedSRecords(const QByteArray &image, quint32 address)
     QByteArray text;
     QBuffer output(&text);
     output.open(QIODevice::WriteOnly);
-    WriteSRecords(&imageDevice, address, &output);
+    write(&imageDevice, address, &output);
     return text;
 }
 
+#ifdef Q_OS_UNIX
+QFile::Permissions ModeBits(mode_t mode)
+{
+    QFile::Permissions permissions;
+    const std::pair<mode_t, QFile::Permission> bits[] = {
+        {S_IRUSR, QFile::ReadOwner}, {S_IWUSR, QFile::WriteOwner}, {S_IXUSR, QFile::ExeOwner},
+        {S_IRGRP, QFile::ReadGroup}, {S_IWGRP, QFile::WriteGroup}, {S_IXGRP, QFile::ExeGroup},
+        {S_IROTH, QFile::ReadOther}, {S_IWOTH, QFile::WriteOther}, {S_IXOTH, QFile::ExeOther}};
+    for (const auto &bit : bits) {
+        if (mode & bit.first)
+            permissions |= bit.second;
+    }
+    return permissions;
+}
+#endif
+
 } // namespace
 
-Q_DECLARE_METATYPE(After)
 Q_DECLARE_METATYPE(Setup)
 
 class TestConversion : public QObject
@@ -130,23 +163,22 @@ private slots:
     void refusals();
     void successes_data();
     void successes();
+    void linksAndPermissions();
 #ifdef Q_OS_LINUX
-    void partialOutputsRemoved_data();
-    void partialOutputsRemoved();
+    void failedWritesChangeNothing_data();
+    void failedWritesChangeNothing();
 #endif
 
 private:
-    QString resolved(QString path) const;
-    void checkOutput(const QString &path, const FileState &before, After after,
-                     const QByteArray &complete, const QByteArray &image);
+    QString resolved(QString path) const { return path.replace(QStringLiteral("%D"), m_dir->path()); }
 
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDirectory;
 };
 
 void TestConversion::init()
 {
-    m_dir = new QTemporaryDir;
+    m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     // Relative paths resolve against the working directory, as in the window.
     m_previousDirectory = QDir::currentPath();
@@ -158,13 +190,14 @@ void TestConversion::init()
     QVERIFY(WriteFile(resolved(QStringLiteral("%D/empty.bin")), QByteArray()));
     QVERIFY(WriteFile(resolved(QStringLiteral("%D/old.bin")), QByteArray(OldOutputSize, 'B')));
     QVERIFY(WriteFile(resolved(QStringLiteral("%D/old.s19")), QByteArray(OldOutputSize, 'S')));
+    QVERIFY(WriteFile(resolved(QStringLiteral("%D/old.hex")), QByteArray(OldOutputSize, 'H')));
     QVERIFY(WriteFile(resolved(QStringLiteral("%D/readonly.out")), QByteArray(OldOutputSize, 'R')));
     QVERIFY(QFile::setPermissions(resolved(QStringLiteral("%D/readonly.out")),
                                   QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
     QVERIFY(QFile::link(resolved(QStringLiteral("%D/source.bin")),
                         resolved(QStringLiteral("%D/link-to-source.bin"))));
-    // Dangling until the run creates new.bin.
+    // Dangling: names new.bin, which no run here has made.
     QVERIFY(QFile::link(resolved(QStringLiteral("%D/new.bin")),
                         resolved(QStringLiteral("%D/link-to-new.s19"))));
     std::error_code error;
@@ -179,53 +212,22 @@ void TestConversion::init()
 void TestConversion::cleanup()
 {
     QDir::setCurrent(m_previousDirectory);
-    delete m_dir;
-    m_dir = nullptr;
+    m_dir.reset();
 }
 
-QString TestConversion::resolved(QString path) const
-{
-    return path.replace(QStringLiteral("%D"), m_dir->path());
-}
-
-void TestConversion::checkOutput(const QString &path, const FileState &before, After after,
-                                 const QByteArray &complete, const QByteArray &image)
-{
-    const FileState now = Snapshot(path);
-    switch (after) {
-    case After::Absent:
-        QVERIFY2(!now.exists, qPrintable(path + QStringLiteral(" was created")));
-        break;
-    case After::Unchanged:
-        QCOMPARE(now.exists, before.exists);
-        QVERIFY2(now.contents == before.contents, qPrintable(path + QStringLiteral(" was changed")));
-        break;
-    case After::Complete:
-        QVERIFY2(now.exists, qPrintable(path + QStringLiteral(" is missing")));
-        QCOMPARE(now.contents.size(), complete.size());
-        QVERIFY2(now.contents == complete, qPrintable(path + QStringLiteral(" is not as expected")));
-        break;
-    case After::SameAsImage:
-        QVERIFY2(now.contents == image, qPrintable(path + QStringLiteral(" is not the image")));
-        break;
-    case After::Anything:
-        break;
-    }
-}
-
-// Each bad input with the status it must give and what it must leave on
-// disk. Paths use %D for the fixture folder, which is also the working
-// directory. The source, when it is a file, must always stay unchanged.
+// Each bad input with the status it must give. Paths use %D for the fixture
+// folder, which is also the working directory. Every refusal leaves every
+// file as it was and adds nothing to the folder.
 void TestConversion::refusals_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("image");
     QTest::addColumn<QString>("srecords");
+    QTest::addColumn<QString>("hex");
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("address");
     QTest::addColumn<ConversionStatus>("status");
-    QTest::addColumn<After>("imageAfter");
-    QTest::addColumn<After>("srecordsAfter");
+    QTest::addColumn<QString>("detail"); // in the one line that says why
     QTest::addColumn<Setup>("setup");
 
     const QString source = QStringLiteral("%D/source.bin");
@@ -235,120 +237,124 @@ void TestConversion::refusals_data()
     const QString oldSRecords = QStringLiteral("%D/old.s19");
     const QString version = QStringLiteral("100");
     const QString address = QStringLiteral("8000000");
+    const QString none;
 
     using S = ConversionStatus;
-    auto row = [&](const char *name, const QString &src, const QString &img, const QString &s19,
-                   const QString &ver, const QString &addr, S status, After imageAfter, After srecordsAfter,
-                   Setup setup = Setup::None) {
-        QTest::newRow(name) << src << img << s19 << ver << addr << status << imageAfter << srecordsAfter << setup;
+    auto row = [&](const char *name, const QString &src, const QString &img, const QString &s19, S status,
+                   const QString &detail, Setup setup = Setup::None) {
+        QTest::newRow(name) << src << img << s19 << none << version << address << status << detail << setup;
     };
 
     // The source.
-    row("all paths empty", QString(), QString(), QString(), version, address, S::SourceNotFound, After::Absent, After::Absent);
-    row("missing source", QStringLiteral("%D/missing.bin"), newImage, newSRecords, version, address,
-        S::SourceNotFound, After::Absent, After::Absent);
+    row("all paths empty", none, none, none, S::SourceNotFound, "no source image given");
+    row("missing source", QStringLiteral("%D/missing.bin"), newImage, newSRecords, S::SourceNotFound,
+        "does not exist");
     row("missing source, outputs exist", QStringLiteral("%D/missing.bin"), oldImage, oldSRecords,
-        version, address, S::SourceNotFound, After::Unchanged, After::Unchanged);
-    row("source is a folder", QStringLiteral("%D/folder"), oldImage, oldSRecords, version, address,
-        S::SourceNotFound, After::Unchanged, After::Unchanged);
-    row("source one byte too large", QStringLiteral("%D/huge.bin"), oldImage, newSRecords, version, address,
-        S::SourceTooLarge, After::Unchanged, After::Absent, Setup::SparseSourceOneByteTooLarge);
-    row("source of 4 GiB", QStringLiteral("%D/huge.bin"), newImage, newSRecords, version, address,
-        S::SourceTooLarge, After::Absent, After::Absent, Setup::SparseSource4GiB);
+        S::SourceNotFound, "does not exist");
+    row("source is a folder", QStringLiteral("%D/folder"), oldImage, oldSRecords, S::SourceNotFound, "a folder");
+    row("source one byte too large", QStringLiteral("%D/huge.bin"), oldImage, newSRecords, S::SourceTooLarge,
+        "4294967260 bytes", Setup::SparseSourceOneByteTooLarge);
+    row("source of 4 GiB", QStringLiteral("%D/huge.bin"), newImage, newSRecords, S::SourceTooLarge,
+        "4294967296 bytes", Setup::SparseSource4GiB);
 
     // The new image's path.
-    row("empty image path", source, QString(), oldSRecords, version, address, S::ImagePathInvalid, After::Absent, After::Unchanged);
-    row("missing image folder", source, QStringLiteral("%D/nodir/new.bin"), newSRecords, version,
-        address, S::ImagePathInvalid, After::Absent, After::Absent);
-    row("image is a folder", source, QStringLiteral("%D/folder"), oldSRecords, version, address,
-        S::ImagePathInvalid, After::Anything, After::Unchanged);
-    row("read-only image", source, QStringLiteral("%D/readonly.out"), oldSRecords, version, address,
-        S::ImagePathInvalid, After::Unchanged, After::Unchanged, Setup::ReadOnlyFile);
-    row("image = source", source, source, newSRecords, version, address, S::ImagePathInvalid, After::Unchanged, After::Absent);
-    row("image = source, relative", source, QStringLiteral("source.bin"), newSRecords, version,
-        address, S::ImagePathInvalid, After::Unchanged, After::Absent);
-    row("image = source, through ..", source, QStringLiteral("%D/folder/../source.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
-        After::Absent);
-    row("image = source, symbolic link", source, QStringLiteral("%D/link-to-source.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
-        After::Absent);
+    row("empty image path", source, none, oldSRecords, S::ImagePathInvalid, "no new image path given");
+    row("missing image folder", source, QStringLiteral("%D/nodir/new.bin"), newSRecords, S::ImagePathInvalid,
+        "does not exist");
+    row("image is a folder", source, QStringLiteral("%D/folder"), oldSRecords, S::ImagePathInvalid, "a folder");
+    row("read-only image", source, QStringLiteral("%D/readonly.out"), oldSRecords, S::ImagePathInvalid,
+        "Permission denied", Setup::ReadOnlyFile);
+    row("image = source", source, source, newSRecords, S::ImagePathInvalid, "is the source image");
+    row("image = source, relative", source, QStringLiteral("source.bin"), newSRecords, S::ImagePathInvalid,
+        "is the source image");
+    row("image = source, through ..", source, QStringLiteral("%D/folder/../source.bin"), newSRecords,
+        S::ImagePathInvalid, "is the source image");
+    row("image = source, symbolic link", source, QStringLiteral("%D/link-to-source.bin"), newSRecords,
+        S::ImagePathInvalid, "is the source image");
     row("image = source, hard link", source, QStringLiteral("%D/hard-source.bin"), newSRecords,
-        version, address, S::ImagePathInvalid, After::Unchanged, After::Absent);
-    row("source through a link, image = its target", QStringLiteral("%D/link-to-source.bin"),
-        source, newSRecords, version, address, S::ImagePathInvalid,
-        After::Unchanged, After::Absent);
+        S::ImagePathInvalid, "is the source image");
+    row("source through a link, image = its target", QStringLiteral("%D/link-to-source.bin"), source,
+        newSRecords, S::ImagePathInvalid, "is the source image");
     row("image = source, Chinese name", QStringLiteral("%D/原始.bin"), QStringLiteral("%D/./原始.bin"),
-        newSRecords, version, address, S::ImagePathInvalid, After::Unchanged,
-        After::Absent);
+        newSRecords, S::ImagePathInvalid, "is the source image");
+    row("image being written by another run", source, oldImage, oldSRecords, S::ImagePathInvalid,
+        "\"" + oldImage + "\" is being written by another conversion", Setup::ImageLocked);
 
-    // The S-record file's path: the new image is then complete.
-    row("empty S-record path", source, newImage, QString(), version, address,
-        S::SRecordPathInvalid, After::Complete, After::Absent);
-    row("missing S-record folder", source, newImage, QStringLiteral("%D/nodir/new.s19"), version,
-        address, S::SRecordPathInvalid, After::Complete, After::Absent);
-    row("S-record file is a folder", source, newImage, QStringLiteral("%D/folder"), version,
-        address, S::SRecordPathInvalid, After::Complete, After::Anything);
-    row("read-only S-record file", source, newImage, QStringLiteral("%D/readonly.out"), version,
-        address, S::SRecordPathInvalid, After::Complete, After::Unchanged, Setup::ReadOnlyFile);
-    row("S-records = source", source, newImage, source, version, address, S::SRecordPathInvalid, After::Complete, After::Unchanged);
-    row("S-records = source, symbolic link", source, newImage,
-        QStringLiteral("%D/link-to-source.bin"), version, address, S::SRecordPathInvalid, After::Complete, After::Unchanged);
-    row("S-records = image", source, newImage, newImage, version, address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
-    row("S-records = image, relative", source, newImage, QStringLiteral("new.bin"), version,
-        address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
-    row("S-records = image, link made before the image", source, newImage,
-        QStringLiteral("%D/link-to-new.s19"), version, address, S::SRecordPathInvalid, After::Complete, After::SameAsImage);
-    row("S-records = image, hard link", source, oldImage, QStringLiteral("%D/hard-old.s19"),
-        version, address, S::SRecordPathInvalid, After::Complete,
-        After::SameAsImage);
+    // The S-record file's path: refused before anything is written, so the
+    // image stays as it was too.
+    row("empty S-record path", source, newImage, none, S::SRecordPathInvalid, "no S-record file path given");
+    row("missing S-record folder", source, oldImage, QStringLiteral("%D/nodir/new.s19"), S::SRecordPathInvalid,
+        "does not exist");
+    row("S-record file is a folder", source, newImage, QStringLiteral("%D/folder"), S::SRecordPathInvalid,
+        "a folder");
+    row("read-only S-record file", source, newImage, QStringLiteral("%D/readonly.out"), S::SRecordPathInvalid,
+        "Permission denied", Setup::ReadOnlyFile);
+    row("S-records = source", source, newImage, source, S::SRecordPathInvalid, "is the source image");
+    row("S-records = source, symbolic link", source, oldImage, QStringLiteral("%D/link-to-source.bin"),
+        S::SRecordPathInvalid, "is the source image");
+    row("S-records = image", source, newImage, newImage, S::SRecordPathInvalid, "is the new image too");
+    row("S-records = image, relative", source, newImage, QStringLiteral("new.bin"), S::SRecordPathInvalid,
+        "is the new image too");
+    row("S-records = image, through a link to a file not yet made", source, newImage,
+        QStringLiteral("%D/link-to-new.s19"), S::SRecordPathInvalid, "is the new image too");
+    row("S-records = image, hard link", source, oldImage, QStringLiteral("%D/hard-old.s19"), S::SRecordPathInvalid,
+        "is the new image too");
+    row("S-record file being written by another run", source, oldImage, oldSRecords, S::SRecordPathInvalid,
+        "is being written by another conversion", Setup::SRecordsLocked);
 
+#ifdef Q_OS_UNIX
+    // Nothing may block in open(): a FIFO is refused before it is opened.
+    const QString fifo = QStringLiteral("%D/fifo");
+    row("source is a FIFO", fifo, oldImage, oldSRecords, S::SourceNotFound, "not a regular file", Setup::Fifo);
+    row("image is a FIFO", source, fifo, oldSRecords, S::ImagePathInvalid, "not a regular file", Setup::Fifo);
+    row("S-record file is a FIFO", source, oldImage, fifo, S::SRecordPathInvalid, "not a regular file", Setup::Fifo);
+    // Devices: a source that never ends, outputs that are no files.
+    row("source is /dev/zero", QStringLiteral("/dev/zero"), oldImage, oldSRecords, S::SourceNotFound,
+        "not a regular file");
+    row("image is /dev/full", source, QStringLiteral("/dev/full"), oldSRecords, S::ImagePathInvalid,
+        "not a regular file");
+    row("S-record file is /dev/null", source, oldImage, QStringLiteral("/dev/null"), S::SRecordPathInvalid,
+        "not a regular file");
+#endif
 #ifdef Q_OS_LINUX
-    // Files that nobody, root included, may open for writing.
+    // Files that nobody, root included, may replace.
     const QString sysfsFile = QStringLiteral("/sys/kernel/uevent_seqnum");
-    row("image in sysfs", source, sysfsFile, newSRecords, version, address, S::ImagePathInvalid,
-        After::Unchanged, After::Absent, Setup::Sysfs);
-    row("S-record file in sysfs", source, newImage, sysfsFile, version, address, S::SRecordPathInvalid,
-        After::Complete, After::Unchanged, Setup::Sysfs);
-
-    // Every write to /dev/full fails, at the latest when it is flushed.
-    const QString full = QStringLiteral("/dev/full");
-    row("image to /dev/full", source, full, oldSRecords, version, address, S::ImageWriteFailed, After::Anything, After::Unchanged);
-    row("S-records to /dev/full", source, newImage, full, version, address, S::SRecordWriteFailed, After::Complete, After::Anything);
-
+    row("image in sysfs", source, sysfsFile, newSRecords, S::ImagePathInvalid, "uevent_seqnum", Setup::Sysfs);
+    row("S-record file in sysfs", source, oldImage, sysfsFile, S::SRecordPathInvalid, "uevent_seqnum",
+        Setup::Sysfs);
     // Opens, but every read fails.
-    row("source read fails", QStringLiteral("/proc/self/mem"), newImage, newSRecords, version, address,
-        S::SourceReadFailed, After::Absent, After::Absent, Setup::UnreadableSource);
+    row("source read fails", QStringLiteral("/proc/self/mem"), newImage, newSRecords, S::SourceReadFailed,
+        "cannot read source image", Setup::UnreadableSource);
 #endif
 
     // Version and address texts are refused before any file is opened.
-    const char *badVersions[][2] = {{"version empty", ""},
-                                    {"version abc", "abc"},
-                                    {"version 65536", "65536"},
-                                    {"version -1", "-1"},
-                                    {"version 1.5", "1.5"}};
-    for (const auto &bad : badVersions) {
-        row(bad[0], source, oldImage, oldSRecords, QString::fromLatin1(bad[1]), address,
-            S::VersionInvalid, After::Unchanged, After::Unchanged);
-    }
-    const char *badAddresses[][2] = {{"address empty", ""},
-                                     {"address G", "G"},
-                                     {"address 100000000", "100000000"},
-                                     {"address 8000G00", "8000G00"}};
-    for (const auto &bad : badAddresses) {
-        row(bad[0], source, oldImage, oldSRecords, version, QString::fromLatin1(bad[1]),
-            S::AddressInvalid, After::Unchanged, After::Unchanged);
-    }
+    auto fieldRow = [&](const char *name, const QString &ver, const QString &addr, S status, const QString &detail) {
+        QTest::newRow(name) << source << oldImage << oldSRecords << none << ver << addr << status << detail
+                            << Setup::None;
+    };
+    for (const char *bad : {"", "abc", "65536", "-1", "1.5"})
+        fieldRow(qPrintable(QStringLiteral("version \"%1\"").arg(QLatin1String(bad))), QLatin1String(bad), address,
+                 S::VersionInvalid, QStringLiteral("software version \"%1\"").arg(QLatin1String(bad)));
+    for (const char *bad : {"", "G", "100000000", "8000G00"})
+        fieldRow(qPrintable(QStringLiteral("address \"%1\"").arg(QLatin1String(bad))), version, QLatin1String(bad),
+                 S::AddressInvalid, QStringLiteral("start address \"%1\"").arg(QLatin1String(bad)));
+    // A control character in a value is shown escaped, so the line stays one line.
+    fieldRow("version with a line feed", QStringLiteral("10\n1"), address, S::VersionInvalid, "\"10\\n1\"");
     // 136 bytes from FFFFFF78 end at FFFFFFFF; one further does not fit.
-    row("image would pass FFFFFFFF", source, newImage, newSRecords, version,
-        QStringLiteral("FFFFFF79"), S::AddressInvalid, After::Absent, After::Absent);
-    row("image would pass FFFFFFFF, outputs exist", source, oldImage, oldSRecords, version,
-        QStringLiteral("FFFFFF79"), S::AddressInvalid, After::Unchanged,
-        After::Unchanged);
-    row("36 bytes from FFFFFFDD", QStringLiteral("%D/empty.bin"), newImage, newSRecords, version,
-        QStringLiteral("FFFFFFDD"), S::AddressInvalid, After::Absent, After::Absent);
-    row("36 bytes from FFFFFFFF", QStringLiteral("%D/empty.bin"), newImage, newSRecords, version,
-        QStringLiteral("FFFFFFFF"), S::AddressInvalid, After::Absent, After::Absent);
+    fieldRow("image would pass FFFFFFFF", version, QStringLiteral("FFFFFF79"), S::AddressInvalid,
+             "would run past 0xFFFFFFFF");
+    QTest::newRow("36 bytes from FFFFFFDD") << QStringLiteral("%D/empty.bin") << newImage << newSRecords << none
+                                            << version << QStringLiteral("FFFFFFDD") << S::AddressInvalid
+                                            << "would run past" << Setup::None;
+
+    // The Intel HEX file's path, when one is asked for.
+    QTest::newRow("HEX = source") << source << newImage << none << source << version << address
+                                  << S::HexPathInvalid << "is the source image" << Setup::None;
+    QTest::newRow("HEX = S-record file") << source << newImage << newSRecords << newSRecords << version << address
+                                         << S::HexPathInvalid << "is the S-record file too" << Setup::None;
+    QTest::newRow("HEX folder missing") << source << oldImage << oldSRecords << QStringLiteral("%D/nodir/a.hex")
+                                        << version << address << S::HexPathInvalid << "does not exist"
+                                        << Setup::None;
 }
 
 void TestConversion::refusals()
@@ -356,30 +362,29 @@ void TestConversion::refusals()
     QFETCH(QString, source);
     QFETCH(QString, image);
     QFETCH(QString, srecords);
+    QFETCH(QString, hex);
     QFETCH(QString, version);
     QFETCH(QString, address);
     QFETCH(ConversionStatus, status);
-    QFETCH(After, imageAfter);
-    QFETCH(After, srecordsAfter);
+    QFETCH(QString, detail);
     QFETCH(Setup, setup);
 
-    source = resolved(source);
-    image = resolved(image);
-    srecords = resolved(srecords);
-
+    const Paths paths{resolved(source), resolved(image), resolved(srecords), resolved(hex)};
+    detail = resolved(detail);
+    std::unique_ptr<QLockFile> otherRun;
     switch (setup) {
     case Setup::None:
         break;
     case Setup::SparseSourceOneByteTooLarge:
     case Setup::SparseSource4GiB: {
         // Sparse: no data blocks are written.
-        QFile huge(source);
+        QFile huge(paths.source);
         QVERIFY(huge.open(QIODevice::WriteOnly));
         QVERIFY(huge.resize(setup == Setup::SparseSource4GiB ? FourGiB : FirstTooLargeSource));
         break;
     }
     case Setup::Sysfs:
-        if (!QFileInfo::exists(image.startsWith(QStringLiteral("/sys/")) ? image : srecords))
+        if (!QFileInfo::exists(paths.image.startsWith(QStringLiteral("/sys/")) ? paths.image : paths.srecords))
             QSKIP("no sysfs here");
         break;
     case Setup::ReadOnlyFile: {
@@ -389,107 +394,99 @@ void TestConversion::refusals()
         break;
     }
     case Setup::UnreadableSource: {
-        QFile probe(source);
+        QFile probe(paths.source);
         char byte;
         if (!probe.open(QIODevice::ReadOnly) || probe.read(&byte, 1) >= 0)
             QSKIP("no source here that opens but fails to read");
         break;
     }
+    case Setup::Fifo:
+#ifdef Q_OS_UNIX
+        QCOMPARE(::mkfifo(QFile::encodeName(resolved(QStringLiteral("%D/fifo"))).constData(), 0600), 0);
+#endif
+        break;
+    case Setup::ImageLocked:
+    case Setup::SRecordsLocked: {
+        const QString locked = setup == Setup::ImageLocked ? QStringLiteral("old.bin") : QStringLiteral("old.s19");
+        otherRun = std::make_unique<QLockFile>(resolved(QStringLiteral("%D/.%1.lock").arg(locked)));
+        QVERIFY(otherRun->tryLock(0));
+        break;
+    }
     }
 
-    const QDir dir(m_dir->path());
-    const QDir::Filters everything = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
-    const QStringList entriesBefore = dir.entryList(everything);
-    const FileState sourceBefore = Snapshot(source);
-    const FileState imageBefore = Snapshot(image);
-    const FileState srecordsBefore = Snapshot(srecords);
+    const QStringList entriesBefore = Entries(m_dir->path());
+    QMap<QString, FileState> before;
+    for (const QString &path : {paths.source, paths.image, paths.srecords, paths.hex}) {
+        if (!path.isEmpty())
+            before.insert(path, Snapshot(path));
+    }
 
-    const ConversionResult result = Convert(source, image, srecords, version, address);
+    const ConversionResult result = Convert(paths, version, address);
 
     QCOMPARE(result.status, status);
-    QVERIFY2(!result.detail.isEmpty(), "a refusal says why");
-
-    const FileState sourceAfter = Snapshot(source);
-    QCOMPARE(sourceAfter.exists, sourceBefore.exists);
-    QVERIFY2(sourceAfter.contents == sourceBefore.contents, "the source was changed");
-
-    const QByteArray expectedImage = ExpectedImage(sourceBefore.contents, 100);
-    if (!image.isEmpty())
-        checkOutput(image, imageBefore, imageAfter, expectedImage, expectedImage);
-    if (QTest::currentTestFailed())
-        return;
-    if (!srecords.isEmpty())
-        checkOutput(srecords, srecordsBefore, srecordsAfter, QByteArray(), expectedImage);
-    if (QTest::currentTestFailed())
-        return;
-
-    // Nothing else appears in the folder: no stray outputs, no "nodir".
-    QStringList allowed = entriesBefore;
-    if (imageAfter == After::Complete || imageAfter == After::Anything)
-        allowed << QFileInfo(image).fileName();
-    if (srecordsAfter == After::Anything)
-        allowed << QFileInfo(srecords).fileName();
-    const QStringList entriesAfter = dir.entryList(everything);
-    for (const QString &entry : entriesAfter)
-        QVERIFY2(allowed.contains(entry), qPrintable(entry + QStringLiteral(" appeared")));
-    for (const QString &entry : entriesBefore)
-        QVERIFY2(entriesAfter.contains(entry), qPrintable(entry + QStringLiteral(" disappeared")));
+    QVERIFY2(result.detail.contains(detail), qPrintable(result.detail));
+    QVERIFY2(!result.detail.contains(QLatin1Char('\n')), "the reason is one line");
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        const FileState now = Snapshot(it.key());
+        QVERIFY2(now.exists == it.value().exists && now.contents == it.value().contents,
+                 qPrintable(it.key() + QStringLiteral(" was changed")));
+    }
+    // No output, temporary file or lock file appears; nothing disappears.
+    QCOMPARE(Entries(m_dir->path()), entriesBefore);
 }
 
-// Good runs: both outputs equal the stamp and S-records done by hand with the
-// same time, whatever was in the output files before.
+// Good runs: every output equals the stamp and records done by hand with the
+// same time, whatever was in the output files before, and nothing else is
+// left in the folder.
 void TestConversion::successes_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("image");
     QTest::addColumn<QString>("srecords");
+    QTest::addColumn<QString>("hex");
     QTest::addColumn<QString>("versionText");
     QTest::addColumn<QString>("addressText");
+    QTest::addColumn<int>("littleEndian");
     QTest::addColumn<int>("version");
     QTest::addColumn<quint32>("address");
 
     const QString source = QStringLiteral("%D/source.bin");
     const QString newImage = QStringLiteral("%D/new.bin");
     const QString newSRecords = QStringLiteral("%D/new.s19");
-    const QString empty = QStringLiteral("%D/empty.bin");
+    const QString none;
+    auto row = [&](const char *name, const QString &src, const QString &img, const QString &s19,
+                   const QString &versionText, const QString &addressText, int version, quint32 address) {
+        QTest::newRow(name) << src << img << s19 << none << versionText << addressText << 1 << version << address;
+    };
 
-    QTest::newRow("plain") << source << newImage << newSRecords << QStringLiteral("100")
-                           << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("longer outputs are truncated")
-        << source << QStringLiteral("%D/old.bin") << QStringLiteral("%D/old.s19")
-        << QStringLiteral("100") << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("source of 3 MiB + 17") << QStringLiteral("%D/large.bin") << newImage
-                                          << newSRecords << QStringLiteral("100")
-                                          << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("empty source") << empty << newImage << newSRecords << QStringLiteral("100")
-                                  << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("relative paths") << QStringLiteral("source.bin") << QStringLiteral("new.bin")
-                                    << QStringLiteral("new.s19") << QStringLiteral("100")
-                                    << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("Chinese names") << QStringLiteral("%D/原始.bin") << QStringLiteral("%D/生成.bin")
-                                   << QStringLiteral("%D/生成.s19") << QStringLiteral("100")
-                                   << QStringLiteral("8000000") << 100 << 0x08000000u;
-    QTest::newRow("version 0") << source << newImage << newSRecords << QStringLiteral("0")
-                               << QStringLiteral("8000000") << 0 << 0x08000000u;
-    QTest::newRow("version 65535") << source << newImage << newSRecords << QStringLiteral("65535")
-                                   << QStringLiteral("8000000") << 65535 << 0x08000000u;
-    QTest::newRow("address 08000000") << source << newImage << newSRecords << QStringLiteral("100")
-                                      << QStringLiteral("08000000") << 100 << 0x08000000u;
-    QTest::newRow("address 0x08000000") << source << newImage << newSRecords
-                                        << QStringLiteral("100") << QStringLiteral("0x08000000")
-                                        << 100 << 0x08000000u;
-    QTest::newRow("address 8000abc") << source << newImage << newSRecords << QStringLiteral("100")
-                                     << QStringLiteral("8000abc") << 100 << 0x08000ABCu;
-    QTest::newRow("address 0") << source << newImage << newSRecords << QStringLiteral("100")
-                               << QStringLiteral("0") << 100 << 0u;
-    QTest::newRow("address 80000000") << source << newImage << newSRecords << QStringLiteral("100")
-                                      << QStringLiteral("80000000") << 100 << 0x80000000u;
-    QTest::newRow("last byte at FFFFFFFF") << source << newImage << newSRecords
-                                           << QStringLiteral("100") << QStringLiteral("FFFFFF78")
-                                           << 100 << 0xFFFFFF78u;
-    QTest::newRow("36 bytes ending at FFFFFFFF") << empty << newImage << newSRecords
-                                                 << QStringLiteral("100") << QStringLiteral("FFFFFFDC")
-                                                 << 100 << 0xFFFFFFDCu;
+    row("plain", source, newImage, newSRecords, "100", "8000000", 100, 0x08000000u);
+    row("longer outputs are replaced whole", source, QStringLiteral("%D/old.bin"), QStringLiteral("%D/old.s19"),
+        "100", "8000000", 100, 0x08000000u);
+    row("source of 3 MiB + 17", QStringLiteral("%D/large.bin"), newImage, newSRecords, "100", "8000000", 100,
+        0x08000000u);
+    row("empty source", QStringLiteral("%D/empty.bin"), newImage, newSRecords, "100", "8000000", 100, 0x08000000u);
+    row("relative paths", QStringLiteral("source.bin"), QStringLiteral("new.bin"), QStringLiteral("new.s19"), "100",
+        "8000000", 100, 0x08000000u);
+    row("Chinese names", QStringLiteral("%D/原始.bin"), QStringLiteral("%D/生成.bin"), QStringLiteral("%D/生成.s19"),
+        "100", "8000000", 100, 0x08000000u);
+    row("version 0", source, newImage, newSRecords, "0", "8000000", 0, 0x08000000u);
+    row("version 65535", source, newImage, newSRecords, "65535", "8000000", 65535, 0x08000000u);
+    row("version \" +7 \"", source, newImage, newSRecords, " +7 ", "8000000", 7, 0x08000000u);
+    row("address 08000000", source, newImage, newSRecords, "100", "08000000", 100, 0x08000000u);
+    row("address 0x08000000", source, newImage, newSRecords, "100", "0x08000000", 100, 0x08000000u);
+    row("address 8000abc", source, newImage, newSRecords, "100", "8000abc", 100, 0x08000ABCu);
+    row("address 0", source, newImage, newSRecords, "100", "0", 100, 0u);
+    row("address 80000000", source, newImage, newSRecords, "100", "80000000", 100, 0x80000000u);
+    row("last byte at FFFFFFFF", source, newImage, newSRecords, "100", "FFFFFF78", 100, 0xFFFFFF78u);
+    row("36 bytes ending at FFFFFFFF", QStringLiteral("%D/empty.bin"), newImage, newSRecords, "100", "FFFFFFDC", 100,
+        0xFFFFFFDCu);
+    QTest::newRow("big-endian header") << source << newImage << newSRecords << none << "100" << "8000000" << 0 << 100
+                                       << 0x08000000u;
+    QTest::newRow("S-records and Intel HEX") << source << QStringLiteral("%D/old.bin") << newSRecords
+                                             << QStringLiteral("%D/old.hex") << "100" << "8000000" << 1 << 100
+                                             << 0x08000000u;
+    QTest::newRow("Intel HEX alone") << source << newImage << none << QStringLiteral("%D/new.hex") << "100"
+                                     << "0800FFF0" << 1 << 100 << 0x0800FFF0u;
 }
 
 void TestConversion::successes()
@@ -497,91 +494,171 @@ void TestConversion::successes()
     QFETCH(QString, source);
     QFETCH(QString, image);
     QFETCH(QString, srecords);
+    QFETCH(QString, hex);
     QFETCH(QString, versionText);
     QFETCH(QString, addressText);
+    QFETCH(int, littleEndian);
     QFETCH(int, version);
     QFETCH(quint32, address);
 
-    source = resolved(source);
-    image = resolved(image);
-    srecords = resolved(srecords);
-    if (source.endsWith(QStringLiteral("large.bin")))
-        QVERIFY(WriteFile(source, RandomPayload(LargeSourceSize, PayloadSeed)));
-    const FileState sourceBefore = Snapshot(source);
+    const Paths paths{resolved(source), resolved(image), resolved(srecords), resolved(hex)};
+    if (paths.source.endsWith(QStringLiteral("large.bin")))
+        QVERIFY(WriteFile(paths.source, RandomPayload(LargeSourceSize, PayloadSeed)));
+    const QByteArray sourceBytes = ReadFile(paths.source);
+    QStringList expectedEntries = Entries(m_dir->path());
+    for (const QString &path : {paths.image, paths.srecords, paths.hex}) {
+        if (!path.isEmpty())
+            expectedEntries << QFileInfo(path).fileName();
+    }
+    expectedEntries.removeDuplicates();
+    expectedEntries.sort();
 
-    const ConversionResult result = Convert(source, image, srecords, versionText, addressText);
+    const ConversionResult result = Convert(paths, versionText, addressText, littleEndian);
     QVERIFY2(result.succeeded(), qPrintable(result.detail));
-    QCOMPARE(result.status, ConversionStatus::Succeeded);
     QVERIFY(result.detail.isEmpty());
+    QCOMPARE(ReadFile(paths.source), sourceBytes);
 
-    const FileState sourceAfter = Snapshot(source);
-    QVERIFY(sourceAfter.contents == sourceBefore.contents);
-
-    const QByteArray expectedImage = ExpectedImage(sourceBefore.contents, quint16(version));
-    const QByteArray written = Snapshot(image).contents;
-    QCOMPARE(written.size(), sourceBefore.contents.size() + ImageLayout::FrameSize);
+    const QByteArray expectedImage = ExpectedImage(sourceBytes, quint16(version), littleEndian);
+    const QByteArray written = ReadFile(paths.image);
+    QCOMPARE(written.size(), sourceBytes.size() + ImageLayout::FrameSize);
     QVERIFY2(written == expectedImage, "the image differs from the stamp done by hand");
     // The fields the texts decide, read independently of the routines above.
-    QCOMPARE(qFromLittleEndian<quint16>(written.constData() + ImageLayout::VersionOffset),
+    const auto *header = reinterpret_cast<const uchar *>(written.constData());
+    QCOMPARE(littleEndian ? qFromLittleEndian<quint16>(header + ImageLayout::VersionOffset)
+                          : qFromBigEndian<quint16>(header + ImageLayout::VersionOffset),
              quint16(version));
 
-    const QByteArray text = Snapshot(srecords).contents;
-    QVERIFY2(text == ExpectedSRecords(expectedImage, address),
-             "the S-records differ from those written by hand");
-    const QByteArray firstRecordHead = "S315" + QByteArray::number(address, 16).rightJustified(8, '0').toUpper();
-    QCOMPARE(text.split('\n').value(1).left(firstRecordHead.size()), firstRecordHead);
+    if (!paths.srecords.isEmpty()) {
+        const QByteArray text = ReadFile(paths.srecords);
+        QVERIFY2(text == ExpectedText(expectedImage, address, WriteSRecords),
+                 "the S-records differ from those written by hand");
+        const QByteArray firstRecordHead = "S315" + QByteArray::number(address, 16).rightJustified(8, '0').toUpper();
+        QCOMPARE(text.split('\n').value(1).left(firstRecordHead.size()), firstRecordHead);
+    }
+    if (!paths.hex.isEmpty())
+        QVERIFY2(ReadFile(paths.hex) == ExpectedText(expectedImage, address, WriteIntelHex),
+                 "the Intel HEX text differs from that written by hand");
+    QCOMPARE(Entries(m_dir->path()), expectedEntries);
 }
 
+// A symbolic link keeps pointing at the file it names, which is replaced; a
+// hard link is replaced by a new file, the other name keeping the old one;
+// a replaced file keeps its permissions.
+void TestConversion::linksAndPermissions()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("symbolic links, hard links and permission bits as POSIX has them");
+#else
+    const QString target = resolved(QStringLiteral("%D/folder/target.bin"));
+    const QString link = resolved(QStringLiteral("%D/link.bin"));
+    QVERIFY(WriteFile(target, "old target"));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(QFile::setPermissions(resolved(QStringLiteral("%D/old.s19")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const Paths paths{resolved(QStringLiteral("%D/source.bin")), link, resolved(QStringLiteral("%D/old.s19")),
+                      resolved(QStringLiteral("%D/hard-old.s19"))};
+    // hard-old.s19 and old.bin are one file: the HEX replaces hard-old.s19 alone.
+    const ConversionResult result = Convert(paths, QStringLiteral("100"), QStringLiteral("0"));
+    QVERIFY2(result.succeeded(), qPrintable(result.detail));
+
+    const QByteArray image = ExpectedImage(ReadFile(paths.source), 100);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+    QCOMPARE(ReadFile(target), image);
+    QCOMPARE(ReadFile(resolved(QStringLiteral("%D/old.bin"))), QByteArray(OldOutputSize, 'B'));
+    QCOMPARE(ReadFile(paths.hex), ExpectedText(image, 0, WriteIntelHex));
+
+    const QFile::Permissions modeBits = ModeBits(0777);
+    QCOMPARE(QFile::permissions(paths.srecords) & modeBits, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    // A new file gets what any new file gets here: 0666 less the umask.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const QFileInfo newFile(target);
+    QCOMPARE(newFile.permissions() & modeBits, ModeBits(0666 & ~mask));
+#endif
+}
 
 #ifdef Q_OS_LINUX
-// A write that fails halfway through a regular file (here: past the process's
-// file size limit) must not leave a file that looks finished.
-void TestConversion::partialOutputsRemoved_data()
+// A write that fails at any step (past the file size limit, on a full disk)
+// names the cause and leaves the previous outputs exactly as they were, with
+// no temporary file beside them.
+void TestConversion::failedWritesChangeNothing_data()
 {
-    QTest::addColumn<QString>("image");
-    QTest::addColumn<qint64>("fileSizeLimit");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("limit"); // bytes for RLIMIT_FSIZE, pages left free on the tmpfs
     QTest::addColumn<ConversionStatus>("status");
-    QTest::addColumn<bool>("imageKept");
+    QTest::addColumn<QString>("cause");
 
-    // The image is 136 bytes, its S-record text about 500.
-    QTest::newRow("image cut short") << QStringLiteral("%D/new.bin") << qint64(64)
-                                     << ConversionStatus::ImageWriteFailed << false;
-    QTest::newRow("old image cut short") << QStringLiteral("%D/old.bin") << qint64(64)
-                                         << ConversionStatus::ImageWriteFailed << false;
-    QTest::newRow("S-records cut short") << QStringLiteral("%D/new.bin") << qint64(300)
-                                         << ConversionStatus::SRecordWriteFailed << true;
+    // The image is 136 bytes, its S-record text 565, its HEX text 337; each
+    // output's lock file takes a page of the tmpfs while the run lasts.
+    QTest::newRow("file size limit: image") << "rlimit" << 120 << ConversionStatus::ImageWriteFailed
+                                            << "File too large";
+    QTest::newRow("file size limit: S-records") << "rlimit" << 300 << ConversionStatus::SRecordWriteFailed
+                                                << "File too large";
+    QTest::newRow("full disk: lock files") << "tmpfs" << 2 << ConversionStatus::HexPathInvalid
+                                           << "No space left on device";
+    QTest::newRow("full disk: image") << "tmpfs" << 3 << ConversionStatus::ImageWriteFailed
+                                      << "No space left on device";
+    QTest::newRow("full disk: S-records") << "tmpfs" << 4 << ConversionStatus::SRecordWriteFailed
+                                          << "No space left on device";
+    QTest::newRow("full disk: Intel HEX") << "tmpfs" << 5 << ConversionStatus::HexWriteFailed
+                                          << "No space left on device";
 }
 
-void TestConversion::partialOutputsRemoved()
+void TestConversion::failedWritesChangeNothing()
 {
-    QFETCH(QString, image);
-    QFETCH(qint64, fileSizeLimit);
+    QFETCH(QString, how);
+    QFETCH(int, limit);
     QFETCH(ConversionStatus, status);
-    QFETCH(bool, imageKept);
+    QFETCH(QString, cause);
 
-    const QString source = resolved(QStringLiteral("%D/source.bin"));
-    image = resolved(image);
-    const QString srecords = resolved(QStringLiteral("%D/new.s19"));
+    constexpr int PageSize = 4096;
+    constexpr int TmpfsPages = 16;
+    QString folder = m_dir->path();
+    bool mounted = false;
+    if (how == QLatin1String("tmpfs")) {
+        folder = resolved(QStringLiteral("%D/small"));
+        QVERIFY(QDir().mkpath(folder));
+        const int status = QProcess::execute(QStringLiteral("mount"),
+                                             {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=%1").arg(TmpfsPages * PageSize),
+                                              QStringLiteral("tmpfs"), folder});
+        if (status != 0)
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        mounted = true;
+    }
+    const auto unmount = qScopeGuard([&]() {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {folder});
+    });
 
-    // Past the limit a write fails with EFBIG instead of raising SIGXFSZ.
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const Paths paths{resolved(QStringLiteral("%D/source.bin")), folder + QStringLiteral("/out.bin"),
+                      folder + QStringLiteral("/out.s19"), folder + QStringLiteral("/out.hex")};
+    QVERIFY(WriteFile(paths.image, "previous image"));
+    QVERIFY(WriteFile(paths.srecords, "previous S-records"));
+    QVERIFY(WriteFile(paths.hex, "previous Intel HEX"));
+    if (mounted) {
+        // Every file takes a page: leave `limit` pages free.
+        QVERIFY(WriteFile(folder + QStringLiteral("/filler"), QByteArray((TmpfsPages - 3 - limit) * PageSize, 'F')));
+    }
+    const QStringList entriesBefore = Entries(folder);
+
     rlimit previousLimit;
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
-    rlimit limit = previousLimit;
-    limit.rlim_cur = rlim_t(fileSizeLimit);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const ConversionResult result = Convert(source, image, srecords, QStringLiteral("100"), QStringLiteral("08000000"));
-    setrlimit(RLIMIT_FSIZE, &previousLimit);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QCOMPARE(result.status, status);
-    QVERIFY(QFileInfo::exists(source));
-    QVERIFY2(!QFileInfo::exists(srecords), "a cut-short S-record file was left behind");
-    if (imageKept) {
-        QCOMPARE(Snapshot(image).contents, ExpectedImage(Snapshot(source).contents, 100));
-    } else {
-        QVERIFY2(!QFileInfo::exists(image), "a cut-short image was left behind");
+    if (how == QLatin1String("rlimit")) {
+        rlimit fileSizeLimit = previousLimit;
+        fileSizeLimit.rlim_cur = rlim_t(limit);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &fileSizeLimit), 0);
     }
+    const ConversionResult result = Convert(paths, QStringLiteral("100"), QStringLiteral("08000000"));
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+
+    QVERIFY2(result.status == status, qPrintable(result.detail));
+    QVERIFY2(result.detail.contains(cause), qPrintable(result.detail));
+    QCOMPARE(ReadFile(paths.image), QByteArray("previous image"));
+    QCOMPARE(ReadFile(paths.srecords), QByteArray("previous S-records"));
+    QCOMPARE(ReadFile(paths.hex), QByteArray("previous Intel HEX"));
+    QCOMPARE(Entries(folder), entriesBefore);
 }
 #endif
 

@@ -7,8 +7,14 @@ namespace {
 
 constexpr int ToolTimeoutMs = 120000;
 
-bool RunTool(const QString &program, const QStringList &arguments, QByteArray *output,
-             QString *error)
+QString Hex(quint32 value)
+{
+    return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+bool RunTool(const QString &program, const QStringList &arguments, QByteArray *output, QString *error)
 {
     QProcess process;
     process.start(program, arguments);
@@ -33,13 +39,6 @@ bool RunTool(const QString &program, const QStringList &arguments, QByteArray *o
         *output = process.readAllStandardOutput();
     return true;
 }
-
-QString Hex(quint32 value)
-{
-    return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
-}
-
-} // namespace
 
 bool PythonCrcHqx(const QString &path, quint16 *crc, QString *error)
 {
@@ -80,4 +79,27 @@ bool ObjcopyToSRecords(const QString &binaryPath, quint32 startAddress,
                     QStringLiteral("--change-addresses=") + Hex(startAddress), binaryPath,
                     srecordPath},
                    nullptr, error);
+}
+
+bool SrecCatIntelToBinary(const QString &hexPath, quint32 startAddress, const QString &binaryPath, QString *error)
+{
+    return RunTool(QStringLiteral("srec_cat"),
+                   {hexPath, QStringLiteral("-intel"), QStringLiteral("-offset"), QLatin1Char('-') + Hex(startAddress),
+                    QStringLiteral("-o"), binaryPath, QStringLiteral("-binary")},
+                   nullptr, error);
+}
+
+bool PythonIntelHexToBinary(const QString &hexPath, quint32 startAddress, qint64 size, QByteArray *bytes,
+                            QString *error)
+{
+    // Debian's python3 sees Debian's modules; another python3 on PATH may not.
+    const QString script = QStringLiteral(
+        "import sys, intelhex\n"
+        "ih = intelhex.IntelHex(sys.argv[1])\n"
+        "start, size = int(sys.argv[2]), int(sys.argv[3])\n"
+        "assert ih.minaddr() == start and ih.maxaddr() == start + size - 1, (ih.minaddr(), ih.maxaddr())\n"
+        "sys.stdout.buffer.write(ih.tobinstr(start=start, size=size))\n");
+    return RunTool(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral("-c"), script, hexPath, QString::number(startAddress), QString::number(size)},
+                   bytes, error);
 }

@@ -2,11 +2,16 @@
 #define VANDREL_TESTS_REFERENCETOOLS_H
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Independent tools that check what the engine writes: Python's binascii for
-// the CRC, srecord's srec_cat and binutils' objcopy for the S-records. Each
-// returns false and fills error when the tool cannot be run or fails.
+// the CRC, srecord's srec_cat and binutils' objcopy for the S-records and
+// Intel HEX, Debian's python3-intelhex, sha256sum. Each returns false and
+// fills error when the tool cannot be run or fails.
+
+// Runs a program to its end; its standard output goes to output (if given).
+bool RunTool(const QString &program, const QStringList &arguments, QByteArray *output, QString *error);
 
 // binascii.crc_hqx(contents of path, 0), which is CRC-16/XMODEM.
 bool PythonCrcHqx(const QString &path, quint16 *crc, QString *error);
@@ -20,5 +25,11 @@ bool SrecCatToBinary(const QString &srecordPath, quint32 startAddress,
 // bytes a record, S3 records only.
 bool ObjcopyToSRecords(const QString &binaryPath, quint32 startAddress,
                        const QString &srecordPath, QString *error);
+
+// Reads an Intel HEX file back into the bytes from startAddress on, as srec_cat
+// and python3-intelhex read it (size bytes for the latter).
+bool SrecCatIntelToBinary(const QString &hexPath, quint32 startAddress, const QString &binaryPath, QString *error);
+bool PythonIntelHexToBinary(const QString &hexPath, quint32 startAddress, qint64 size, QByteArray *bytes,
+                            QString *error);
 
 #endif

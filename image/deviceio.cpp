@@ -1,4 +1,4 @@
-#include "devicereading.h"
+#include "deviceio.h"
 
 #include <QIODevice>
 
@@ -14,4 +14,16 @@ qint64 ReadUpTo(QIODevice *device, quint8 *data, qint64 count)
         done += got;
     }
     return done;
+}
+
+bool WriteAll(QIODevice *device, const char *data, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const qint64 written = device->write(data + done, count - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
