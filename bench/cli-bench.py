@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""vandrel-cli convert beside objcopy, on random sources of 1 MiB and 16 MiB.
+"""vandrel-cli convert beside objcopy, on random sources of 1, 16 and 200 MiB.
 
 Runs both programs in turn (interleaved, alternating which goes first),
 takes the median wall time of each, and prints the ratio and each program's
-peak resident memory (GNU time's %M). Also checks once that both
-wrote the same S3 records. Target: vandrel-cli at most 1.5 times objcopy's
-time at 16 MiB.
+peak resident memory (GNU time's %M), and vandrel-cli's peak above its Qt
+baseline (the peak of "vandrel-cli --version"). Also checks once that both
+wrote the same S3 records. Targets: at 16 MiB vandrel-cli at most 1.5 times
+objcopy's time; at every size its peak at most the baseline + 16 MiB.
+vandrel-cli syncs its outputs to the disk before it reports success, objcopy
+does not: that is part of vandrel-cli's time.
 
-    bench/cli-bench.py [--cli build/cli/vandrel-cli] [--repetitions 7]
+    bench/cli-bench.py [--cli build/cli/vandrel-cli] [--repetitions 7] [--sizes 1,16,200]
 """
 
 import argparse
@@ -21,10 +24,10 @@ import tempfile
 import time
 
 MIB = 1024 * 1024
-SIZES = (1 * MIB, 16 * MIB)
 ADDRESS = 0x08000000
 TARGET_RATIO = 1.5
 TARGET_SIZE = 16 * MIB
+TARGET_MEMORY_ABOVE_BASELINE = 16 * MIB
 
 
 GNU_TIME = "/usr/bin/time"
@@ -57,7 +60,9 @@ def main():
     parser.add_argument("--cli", default=os.path.join(root, "build", "cli", "vandrel-cli"),
                         help="the vandrel-cli executable (default: %(default)s)")
     parser.add_argument("--repetitions", type=int, default=7, help="runs of each program per size (default: 7)")
+    parser.add_argument("--sizes", default="1,16,200", help="source sizes in MiB (default: %(default)s)")
     args = parser.parse_args()
+    sizes = [int(text) * MIB for text in args.sizes.split(",")]
 
     cli = os.path.abspath(args.cli)
     objcopy = shutil.which("objcopy")
@@ -75,10 +80,14 @@ def main():
                     f"--change-addresses=0x{ADDRESS:08X}", "source.bin", "objcopy.s19"],
     }
 
-    print(f"{'source':>8} {'vandrel-cli':>12} {'objcopy':>10} {'ratio':>6} {'cli peak':>10} {'objcopy peak':>13}")
     verdict = None
+    memory_verdict = True
     with tempfile.TemporaryDirectory(prefix="vandrel-bench-") as work:
-        for size in SIZES:
+        baseline = max(run_measured([cli, "--version"], work)[1] for _ in range(3))
+        print(f"vandrel-cli Qt baseline (peak of --version): {baseline / 1024:.1f} MB")
+        print(f"{'source':>8} {'vandrel-cli':>12} {'objcopy':>10} {'ratio':>6} {'cli peak':>10} {'above base':>11}"
+              f" {'objcopy peak':>13}")
+        for size in sizes:
             with open(os.path.join(work, "source.bin"), "wb") as f:
                 f.write(random.Random(size).randbytes(size))
             times = {name: [] for name in programs}
@@ -102,15 +111,20 @@ def main():
             cli_median = statistics.median(times["vandrel-cli"])
             objcopy_median = statistics.median(times["objcopy"])
             ratio = cli_median / objcopy_median
+            above = peaks["vandrel-cli"] - baseline
+            memory_verdict = memory_verdict and above * 1024 <= TARGET_MEMORY_ABOVE_BASELINE
             print(f"{size // MIB:>5} MiB {cli_median * 1000:>9.1f} ms {objcopy_median * 1000:>7.1f} ms {ratio:>6.2f}"
-                  f" {peaks['vandrel-cli'] / 1024:>7.1f} MB {peaks['objcopy'] / 1024:>10.1f} MB")
+                  f" {peaks['vandrel-cli'] / 1024:>7.1f} MB {above / 1024:>8.1f} MB {peaks['objcopy'] / 1024:>10.1f} MB")
             if size == TARGET_SIZE:
                 verdict = ratio <= TARGET_RATIO
                 target_ratio = ratio
 
     print(f"median of {args.repetitions} interleaved runs each; peak = largest resident set of any run")
-    print(f"target at {TARGET_SIZE // MIB} MiB: vandrel-cli at most {TARGET_RATIO}x objcopy: "
-          f"{'met' if verdict else 'MISSED'} ({target_ratio:.2f}x)")
+    if verdict is not None:
+        print(f"target at {TARGET_SIZE // MIB} MiB: vandrel-cli at most {TARGET_RATIO}x objcopy: "
+              f"{'met' if verdict else 'MISSED'} ({target_ratio:.2f}x)")
+    print(f"target: vandrel-cli's peak at most {TARGET_MEMORY_ABOVE_BASELINE // MIB} MiB above its baseline at every "
+          f"size: {'met' if memory_verdict else 'MISSED'}")
 
 
 if __name__ == "__main__":

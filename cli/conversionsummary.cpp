@@ -1,6 +1,6 @@
 #include "conversionsummary.h"
 
-#include "hextext.h"
+#include "messagetext.h"
 #include "imageinspection.h"
 #include "inspectionreport.h"
 

@@ -108,6 +108,7 @@ int ConvertCommand::run(const QStringList &arguments)
         const ProfileChoice choice = ChooseProfile(settings, settingsFile, m_parser.value(m_profile));
         if (choice.index < 0)
             return UsageError(choice.error, m_help.command);
+        WarnOfValueTraps(settings, settingsFile, choice.index);
         const ProfilePaths paths = settings.paths(choice.index);
         request.sourcePath = paths.sourcePath;
         request.imagePath = paths.imagePath;

@@ -78,6 +78,7 @@ int ProfilesCommand::run(const QStringList &arguments)
         << "  start address  " << settings.startAddress() << '\n'
         << "  version        " << settings.version() << '\n';
     const int count = settings.deviceCount();
+    WarnOfValueTraps(settings, settingsFile);
     if (settings.declaredDeviceCount() > count)
         PrintWarning(QStringLiteral("settings file \"%1\" declares Devs=%2; the first %3 profiles are listed")
                          .arg(settingsFile)

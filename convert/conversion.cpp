@@ -3,7 +3,7 @@
 #include "conversionfields.h"
 #include "deviceio.h"
 #include "fileidentity.h"
-#include "hextext.h"
+#include "messagetext.h"
 #include "imagestamp.h"
 #include "intelhexwriter.h"
 #include "interruptcleanup.h"
@@ -23,26 +23,6 @@ constexpr qint64 AddressSpaceSize = 0x100000000LL;
 ConversionResult failure(ConversionStatus status, const QString &detail)
 {
     return ConversionResult{status, detail};
-}
-
-// A path or value in double quotes, on one line whatever it holds: control
-// characters are shown escaped.
-QString quoted(const QString &text)
-{
-    QString shown;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
-            shown += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r'))
-            shown += QStringLiteral("\\r");
-        else if (c == QLatin1Char('\t'))
-            shown += QStringLiteral("\\t");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            shown += QStringLiteral("\\x") + HexDigits(c.unicode(), 2);
-        else
-            shown += c;
-    }
-    return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
 // What an output is: the statuses of its failures and its name in messages.
@@ -109,15 +89,15 @@ ConversionResult ConversionRun::checkSource()
     const QFileInfo info(path);
     if (!info.exists())
         return failure(ConversionStatus::SourceNotFound,
-                       QStringLiteral("source image %1 does not exist").arg(quoted(path)));
+                       QStringLiteral("source image %1 does not exist").arg(Quoted(path)));
     if (!info.isFile())
         return failure(ConversionStatus::SourceNotFound,
-                       QStringLiteral("source image %1 is %2").arg(quoted(path),
+                       QStringLiteral("source image %1 is %2").arg(Quoted(path),
                                                                    info.isDir() ? QStringLiteral("a folder")
                                                                                 : QStringLiteral("not a regular file")));
     if (!m_source.open(QIODevice::ReadOnly))
         return failure(ConversionStatus::SourceNotFound,
-                       QStringLiteral("cannot open source image %1: %2").arg(quoted(path), m_source.errorString()));
+                       QStringLiteral("cannot open source image %1: %2").arg(Quoted(path), m_source.errorString()));
     m_sourceIdentity = FileIdentity::ofOpenFile(m_source);
     m_sourceSize = m_source.size();
 
@@ -125,7 +105,7 @@ ConversionResult ConversionRun::checkSource()
     if (imageSize > ImageLayout::MaxImageSize)
         return failure(ConversionStatus::SourceTooLarge,
                        QStringLiteral("source image %1 has %2 bytes; at most %3 fit the image's 32-bit length")
-                           .arg(quoted(path), QString::number(m_sourceSize),
+                           .arg(Quoted(path), QString::number(m_sourceSize),
                                 QString::number(ImageLayout::MaxImageSize - ImageLayout::FrameSize)));
     if (imageSize > AddressSpaceSize - m_request.startAddress)
         return failure(ConversionStatus::AddressInvalid,
@@ -141,18 +121,18 @@ ConversionResult ConversionRun::checkOutput(OutputFile &file, const OutputRole &
         return failure(role.pathInvalid, QStringLiteral("no %1 path given").arg(name));
     const QString problem = file.check();
     if (!problem.isEmpty())
-        return failure(role.pathInvalid, QStringLiteral("%1 %2 %3").arg(name, quoted(file.path()), problem));
+        return failure(role.pathInvalid, QStringLiteral("%1 %2 %3").arg(name, Quoted(file.path()), problem));
     // Replacing it would destroy a file that the run reads or writes.
     if (file.targetIdentity() == m_sourceIdentity)
-        return failure(role.pathInvalid, QStringLiteral("%1 %2 is the source image").arg(name, quoted(file.path())));
+        return failure(role.pathInvalid, QStringLiteral("%1 %2 is the source image").arg(name, Quoted(file.path())));
     for (const Output &earlier : m_outputs) {
         if (file.sameTarget(*earlier.file))
             return failure(role.pathInvalid, QStringLiteral("%1 %2 is the %3 too")
-                                                 .arg(name, quoted(file.path()), QString::fromLatin1(earlier.role->name)));
+                                                 .arg(name, Quoted(file.path()), QString::fromLatin1(earlier.role->name)));
     }
     const QString busy = file.lock();
     if (!busy.isEmpty())
-        return failure(role.pathInvalid, QStringLiteral("%1 %2").arg(quoted(file.path()), busy));
+        return failure(role.pathInvalid, QStringLiteral("%1 %2").arg(Quoted(file.path()), busy));
     m_outputs.push_back({&file, &role});
     return ConversionResult{};
 }
@@ -174,7 +154,7 @@ ConversionResult ConversionRun::writeFailed(const Output &output, const QString 
 {
     return failure(output.role->writeFailed, QStringLiteral("cannot write %1 %2: %3")
                                                  .arg(QString::fromLatin1(output.role->name),
-                                                      quoted(output.file->path()), cause));
+                                                      Quoted(output.file->path()), cause));
 }
 
 ConversionResult ConversionRun::writeImage()
@@ -183,7 +163,7 @@ ConversionResult ConversionRun::writeImage()
     QFile &image = m_image.file();
     const QString problem = m_image.create();
     if (!problem.isEmpty())
-        return failure(ImageRole.pathInvalid, QStringLiteral("new image %1 %2").arg(quoted(m_image.path()), problem));
+        return failure(ImageRole.pathInvalid, QStringLiteral("new image %1 %2").arg(Quoted(m_image.path()), problem));
 
     if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
         return writeFailed(output, m_image.failure(QStringLiteral("the header could not be written")));
@@ -194,7 +174,7 @@ ConversionResult ConversionRun::writeImage()
         if (n < 0)
             return failure(ConversionStatus::SourceReadFailed,
                            QStringLiteral("cannot read source image %1: %2")
-                               .arg(quoted(m_request.sourcePath), m_source.errorString()));
+                               .arg(Quoted(m_request.sourcePath), m_source.errorString()));
         if (n == 0)
             break;
         if (!WriteAll(&image, chunk.constData(), n))
@@ -203,7 +183,7 @@ ConversionResult ConversionRun::writeImage()
     }
     if (copied != m_sourceSize)
         return failure(ConversionStatus::SourceReadFailed,
-                       QStringLiteral("source image %1 changed while it was read").arg(quoted(m_request.sourcePath)));
+                       QStringLiteral("source image %1 changed while it was read").arg(Quoted(m_request.sourcePath)));
 
     if (!StampImage(&image, m_request.littleEndian, m_request.version, m_request.wallClock))
         return writeFailed(output, m_image.failure(QStringLiteral("the file changed while it was written")));
@@ -220,7 +200,7 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
     if (!problem.isEmpty())
         return failure(output.role->pathInvalid, QStringLiteral("%1 %2 %3")
                                                      .arg(QString::fromLatin1(output.role->name),
-                                                          quoted(file.path()), problem));
+                                                          Quoted(file.path()), problem));
     QIODevice *image = &m_image.file();
     const RecordFileResult written = output.role == &HexRole
         ? WriteIntelHex(image, m_request.startAddress, &file.file())
@@ -231,7 +211,7 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
     case RecordFileResult::ImageReadFailed:
         return failure(ConversionStatus::ImageWriteFailed,
                        QStringLiteral("cannot read back new image %1: %2")
-                           .arg(quoted(m_image.path()),
+                           .arg(Quoted(m_image.path()),
                                 m_image.failure(QStringLiteral("the file changed while it was read"))));
     case RecordFileResult::OutputWriteFailed:
         return writeFailed(output, file.failure(QStringLiteral("a write was cut short")));
@@ -260,7 +240,7 @@ ConversionResult ConversionRun::putInPlace()
         if (output.file->targetIdentity() == m_sourceIdentity)
             return failure(output.role->pathInvalid, QStringLiteral("%1 %2 is the source image")
                                                          .arg(QString::fromLatin1(output.role->name),
-                                                              quoted(output.file->path())));
+                                                              Quoted(output.file->path())));
         files.push_back(output.file);
     }
     const ReplaceFailure replaced = ReplaceTargets(files);
@@ -270,7 +250,7 @@ ConversionResult ConversionRun::putInPlace()
         if (output.file == replaced.output)
             return failure(output.role->writeFailed,
                            QStringLiteral("%1 %2 could not be put in place (nothing was changed): %3")
-                               .arg(QString::fromLatin1(output.role->name), quoted(output.file->path()),
+                               .arg(QString::fromLatin1(output.role->name), Quoted(output.file->path()),
                                     replaced.cause));
     }
     return failure(ConversionStatus::ImageWriteFailed, replaced.cause);
@@ -284,12 +264,12 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
     if (!version)
         return failure(ConversionStatus::VersionInvalid,
                        QStringLiteral("software version %1 is not a whole number from 0 to 65535")
-                           .arg(quoted(versionText)));
+                           .arg(Quoted(versionText)));
     const std::optional<quint32> address = ParseStartAddress(addressText);
     if (!address)
         return failure(ConversionStatus::AddressInvalid,
                        QStringLiteral("start address %1 is not a hexadecimal number from 0 to FFFFFFFF")
-                           .arg(quoted(addressText)));
+                           .arg(Quoted(addressText)));
     request.version = *version;
     request.startAddress = *address;
     return ConversionResult{};

@@ -1,7 +1,7 @@
 #include "intelhex.h"
 
 #include "hexdigits.h"
-#include "hextext.h"
+#include "messagetext.h"
 
 namespace {
 // Count, two offset bytes, type and checksum.

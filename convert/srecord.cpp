@@ -1,7 +1,7 @@
 #include "srecord.h"
 
 #include "hexdigits.h"
-#include "hextext.h"
+#include "messagetext.h"
 
 namespace {
 constexpr int CountBytes = 1;

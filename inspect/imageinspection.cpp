@@ -2,7 +2,7 @@
 
 #include "crc16.h"
 #include "deviceio.h"
-#include "hextext.h"
+#include "messagetext.h"
 
 #include <QByteArray>
 #include <QIODevice>

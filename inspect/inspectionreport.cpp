@@ -1,7 +1,7 @@
 #include "inspectionreport.h"
 
 #include "calendar.h"
-#include "hextext.h"
+#include "messagetext.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #include "srecordinspection.h"
 
 #include "deviceio.h"
-#include "hextext.h"
+#include "messagetext.h"
 #include "srecord.h"
 
 #include <QByteArray>

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QVariant>
 
@@ -59,6 +60,7 @@ ProfileSettings::ProfileSettings(const QString &fileName)
     m_settings = std::make_unique<QSettings>(parsedFile, QSettings::IniFormat);
     // Sections are parsed at the first read, so the codec set here applies.
     m_settings->setIniCodec(CodecForSettingsText(bytes));
+    m_text = CodecForSettingsText(bytes)->toUnicode(bytes);
 }
 
 int ProfileSettings::declaredDeviceCount() const
@@ -103,4 +105,26 @@ ProfilePaths ProfileSettings::paths(int index) const
     result.imagePath = TextValue(*m_settings, group + QStringLiteral("NBin"));
     result.srecordPath = TextValue(*m_settings, group + QStringLiteral("NS19"));
     return result;
+}
+
+QVector<ProfileSettings::Trap> ProfileSettings::valueTraps(int profile) const
+{
+    static const QStringList systemKeys{QStringLiteral("Devs"), QStringLiteral("Addr"), QStringLiteral("Ver")};
+    static const QStringList profileKeys{QStringLiteral("Name"), QStringLiteral("PBin"), QStringLiteral("NBin"),
+                                         QStringLiteral("NS19")};
+    static const QRegularExpression profileSection(QStringLiteral("^Dev(0|[1-9][0-9]{0,8})$"));
+    const int count = deviceCount();
+    const auto wanted = [&](const QString &section, const QString &key) {
+        if (section == QLatin1String("Sys"))
+            return systemKeys.contains(key);
+        const QRegularExpressionMatch match = profileSection.match(section);
+        if (!match.hasMatch() || !profileKeys.contains(key))
+            return false;
+        const int index = match.captured(1).toInt();
+        return profile < 0 ? index < count : index == profile;
+    };
+    QVector<Trap> traps;
+    for (const IniValueTrap &trap : FindIniValueTraps(m_text, wanted))
+        traps.append({trap, m_settings->value(trap.section + QLatin1Char('/') + trap.key).toString()});
+    return traps;
 }

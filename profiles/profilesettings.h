@@ -1,6 +1,8 @@
 #ifndef VANDREL_PROFILES_PROFILESETTINGS_H
 #define VANDREL_PROFILES_PROFILESETTINGS_H
 
+#include "inivaluetraps.h"
+
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -43,7 +45,18 @@ public:
     QString version() const;             // Sys/Ver, "0" when absent
     ProfilePaths paths(int index) const;  // Dev<i>/PBin, NBin, NS19, "" when absent
 
+    // The values of [Sys] and of the given profile (all listed profiles for
+    // -1) that the INI rules read otherwise than they are written, each with
+    // what it reads as.
+    struct Trap
+    {
+        IniValueTrap value;
+        QString reads;
+    };
+    QVector<Trap> valueTraps(int profile = -1) const;
+
 private:
+    QString m_text; // the file's text, decoded
     QTemporaryFile m_snapshot; // the bytes read, when they could be copied
     std::unique_ptr<QSettings> m_settings;
 };

@@ -145,6 +145,7 @@ private slots:
     void exitStatus();
 
     void profilesListsTheSettings();
+    void profilesWarnOfSettingsTraps();
 
     void inspectImage_data();
     void inspectImage();
@@ -524,6 +525,34 @@ void TestCli::profilesListsTheSettings()
         QCOMPARE(one.exitCode, 0);
         QCOMPARE(QString::fromUtf8(one.out), QString::fromUtf8(c.path));
     }
+}
+
+// Values the INI rules read otherwise than written get a warning with the
+// quoted form; a huge Devs lists the first 1000 profiles, at once.
+void TestCli::profilesWarnOfSettingsTraps()
+{
+    QVERIFY(WriteFile(path(QStringLiteral("traps.ini")),
+                      "[Sys]\nDevs=2147483647\nAddr=08000000\nVer=101\n"
+                      "[Dev0]\nName=A\nPBin=D:\\fw\\app.bin\nNBin=\"ok,quoted.bin\"\nNS19=a,b.s19\n"));
+    const CliRun list = run({QStringLiteral("profiles"), QStringLiteral("--settings"), QStringLiteral("traps.ini")},
+                            {}, 20000);
+    QCOMPARE(list.exitCode, 0);
+    QCOMPARE(list.out.count("\n     source  "), 1000);
+    const QList<QByteArray> warnings = list.err.trimmed().split('\n');
+    QCOMPARE(warnings.size(), 3);
+    QCOMPARE(warnings.at(0), QByteArray("vandrel-cli: warning: settings file \"traps.ini\", [Dev0] PBin=D:\\fw\\app.bin is "
+                                        "read as \"D:\\x0Cw\\x07pp.bin\"; to mean it as written, write "
+                                        "PBin=\"D:\\\\fw\\\\app.bin\""));
+    QVERIFY2(warnings.at(1).contains("NS19=a,b.s19 is read as \"\"; to mean it as written, write NS19=\"a,b.s19\""),
+             warnings.at(1).constData());
+    QVERIFY2(warnings.at(2).contains("declares Devs=2147483647; the first 1000 profiles are listed"),
+             warnings.at(2).constData());
+
+    // convert warns of the traps of its own profile before it refuses the path.
+    const CliRun convert = run({QStringLiteral("convert"), QStringLiteral("--settings"), QStringLiteral("traps.ini"),
+                                QStringLiteral("--profile"), QStringLiteral("0")});
+    QCOMPARE(convert.exitCode, 1);
+    QVERIFY2(convert.err.startsWith(warnings.at(0) + '\n'), convert.err.constData());
 }
 
 void TestCli::inspectImage_data()
