@@ -4,5 +4,5 @@
 
 bool AllChecksPassed(const QVector<InspectionCheck> &checks)
 {
-    return std::all_of(checks.cbegin(), checks.cend(), [](const InspectionCheck &c) { return c.passed; });
+    return std::all_of(checks.cbegin(), checks.cend(), [](const InspectionCheck &c) { return c.passed || !c.counts; });
 }

@@ -1,0 +1,69 @@
+#include "recordlinereader.h"
+
+#include "messagetext.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+
+namespace {
+// CR, LF, and the terminating zero that QIODevice::readLine writes.
+constexpr int LineEndRoom = 3;
+}
+
+RecordLineReader::RecordLineReader(QIODevice *device, int maxLineLength)
+    : m_device(device), m_buffer(size_t(maxLineLength + LineEndRoom + 1))
+{
+}
+
+RecordLineReader::Status RecordLineReader::next()
+{
+    const qint64 capacity = qint64(m_buffer.size());
+    const qint64 length = m_device->readLine(m_buffer.data(), capacity);
+    if (length <= 0)
+        return m_device->atEnd() ? EndOfFile : ReadFailed;
+    ++m_line.number;
+    char *text = m_buffer.data();
+    int kept = int(length);
+    if (text[kept - 1] == '\n') {
+        --kept;
+        m_line.end = LineEnd::Lf;
+        if (kept > 0 && text[kept - 1] == '\r') {
+            --kept;
+            m_line.end = LineEnd::CrLf;
+        }
+    } else if (length == capacity - 1) {
+        // The buffer has room for the longest record and its line end.
+        return TooLong;
+    } else if (m_device->atEnd()) {
+        m_line.end = LineEnd::None;
+    } else { // a read failed part-way through the line
+        return ReadFailed;
+    }
+    m_line.text = text;
+    m_line.length = kept;
+    return LineRead;
+}
+
+QString RecordLineReader::readError() const
+{
+    const QString error = m_device->errorString();
+    return error.isEmpty() ? QStringLiteral("read failed") : error;
+}
+
+QString QuotedText(const char *text, int length)
+{
+    // Long enough for any S0 text a tool writes, short enough for one line.
+    constexpr int MaxQuoted = 80;
+    QString quoted = QStringLiteral(""); // empty, not null: an S0 record without text still has one
+    for (int i = 0; i < std::min(length, MaxQuoted); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\')
+            quoted += QLatin1Char(char(byte));
+        else
+            quoted += QStringLiteral("\\x") + HexDigits(byte, 2);
+    }
+    if (length > MaxQuoted)
+        quoted += QStringLiteral("...");
+    return quoted;
+}
