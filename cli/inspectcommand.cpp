@@ -3,6 +3,8 @@
 #include "clioutput.h"
 #include "conversionfields.h"
 #include "inspectionreport.h"
+#include "intelhexinspection.h"
+#include "srecordinspection.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,13 +12,13 @@
 #include <optional>
 
 namespace {
-// Opens an untrusted file for reading; a device that never ends (a pipe,
-// /dev/zero) or a folder is refused, since the checks read to the end.
+// Opens an untrusted file for reading. Only a regular file is opened: the
+// checks read to the end, which a device (/dev/zero) never reaches, and
+// opening a FIFO would wait for a writer, so both are refused beforehand.
 std::optional<QString> openForInspection(QFile &file, const QString &what)
 {
-    // Looked at before it is opened: opening a FIFO would block.
     const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile() && !info.isDir())
+    if (info.exists() && !info.isFile())
         return QStringLiteral("%1 \"%2\" is not a regular file").arg(what, file.fileName());
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot open %1 \"%2\": %3").arg(what, file.fileName(), file.errorString());
@@ -28,30 +30,43 @@ std::optional<QString> openForInspection(QFile &file, const QString &what)
 
 InspectCommand::InspectCommand()
     : m_srecord(QStringLiteral("s19"),
-                QStringLiteral("Also check this S-record file against the image, e.g. out/app.s19."),
+                QStringLiteral("Also check this S-record file against the image, e.g. out/app.s19 (any tool's)."),
                 QStringLiteral("FILE"))
+    , m_intelHex(QStringLiteral("hex"),
+                 QStringLiteral("Also check this Intel HEX file against the image, e.g. out/app.hex (any tool's)."),
+                 QStringLiteral("FILE"))
+    , m_source(QStringLiteral("source"),
+               QStringLiteral("Also check that the image's payload equals this raw file byte for byte, e.g. build/app.bin."),
+               QStringLiteral("FILE"))
     , m_address(QStringLiteral("address"),
-                QStringLiteral("With --s19: the address of the image's first byte, hexadecimal, e.g. 08000000 "
-                               "(default: the first S3 record's)."),
+                QStringLiteral("With --s19 or --hex: the address of the image's first byte, hexadecimal, e.g. 08000000 "
+                               "(default: the lowest data address)."),
                 QStringLiteral("HEX"))
+    , m_strict(QStringLiteral("strict"),
+               QStringLiteral("With --s19 or --hex: a file not in this tool's own layout fails (s19-lines, hex-lines)."))
     , m_json(QStringLiteral("json"), QStringLiteral("Print the report as one JSON object."))
 {
     m_parser.addHelpOption();
-    m_parser.addOptions({m_srecord, m_address, m_json});
+    m_parser.addOptions({m_srecord, m_intelHex, m_source, m_address, m_strict, m_json});
     m_parser.addPositionalArgument(QStringLiteral("IMAGE.bin"), QStringLiteral("The stamped image to check."));
 
     m_help.command = QStringLiteral("inspect");
-    m_help.usage = QStringLiteral("IMAGE.bin [--s19 FILE.s19 [--address HEX]] [--json]");
+    m_help.usage = QStringLiteral("IMAGE.bin [--s19 FILE.s19] [--hex FILE.hex] [--address HEX] [--strict]\n"
+                                  "       [--source RAW.bin] [--json]");
     m_help.description = QStringLiteral(
         "Prints the header fields and trailer of a stamped image and a verdict per check: magic in\n"
         "either byte order agreeing with the littleEndian field, length equal to the file size, header\n"
         "checksum, reserved bytes zero, CRC-16 of the payload equal to the trailer, trailer padding zero.\n"
-        "With --s19: only the fixed S0 line, upper-case S3 records and the fixed S7 line with LF ends,\n"
-        "every record checksum, and data equal to the image from the address on (first mismatch shown).\n"
+        "With --s19 or --hex: any well-formed file of the format, from this tool or another; every\n"
+        "record checksum; the data, collected by address, equal to the image placed at the address\n"
+        "(first difference, gaps, overlaps with different bytes, data outside the image). Whether the\n"
+        "file has this tool's own layout is noted, and fails only with --strict.\n"
+        "With --source: the payload equal to the raw file byte for byte.\n"
         "Exit status: 0 every check holds, 1 a check failed, 2 usage error or unreadable file.");
     m_help.examples = QStringLiteral(
         "  vandrel-cli inspect out/app_out.bin\n"
-        "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --address 08000000\n"
+        "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --address 08000000 --strict\n"
+        "  vandrel-cli inspect out/app_out.bin --hex objcopy.hex --s19 srec_cat.s19 --source build/app.bin\n"
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --json\n");
 }
 
@@ -69,8 +84,12 @@ int InspectCommand::run(const QStringList &arguments)
         return UsageError(positional.isEmpty() ? QStringLiteral("no image given")
                                                : QStringLiteral("one image at a time, not %1").arg(positional.size()),
                           m_help.command);
-    if (m_parser.isSet(m_address) && !m_parser.isSet(m_srecord))
-        return UsageError(QStringLiteral("--address needs --s19"), m_help.command);
+    const bool recordFiles = m_parser.isSet(m_srecord) || m_parser.isSet(m_intelHex);
+    for (const QCommandLineOption *option : {&m_address, &m_strict}) {
+        if (m_parser.isSet(*option) && !recordFiles)
+            return UsageError(QStringLiteral("--%1 needs --s19 or --hex").arg(option->names().constFirst()),
+                              m_help.command);
+    }
 
     std::optional<quint32> address;
     if (m_parser.isSet(m_address)) {
@@ -80,33 +99,60 @@ int InspectCommand::run(const QStringList &arguments)
             return UsageError(QStringLiteral("--address \"%1\" is not a hexadecimal number from 0 to FFFFFFFF").arg(text),
                               m_help.command);
     }
+    const bool strict = m_parser.isSet(m_strict);
 
+    // Every file is opened before any is read, so a wrong path costs no reading.
     InspectionReport report;
     report.imagePath = positional.constFirst();
+    report.srecordPath = m_parser.value(m_srecord);
+    report.intelHexPath = m_parser.value(m_intelHex);
+    report.sourcePath = m_parser.value(m_source);
     QFile image(report.imagePath);
-    if (const std::optional<QString> error = openForInspection(image, QStringLiteral("image"))) {
-        PrintError(*error);
-        return ExitUsage;
-    }
-    report.image = InspectImage(&image);
-    if (!report.image.readError.isEmpty()) {
-        PrintError(QStringLiteral("cannot read image \"%1\": %2").arg(report.imagePath, report.image.readError));
-        return ExitUsage;
-    }
-
-    if (m_parser.isSet(m_srecord)) {
-        report.srecordPath = m_parser.value(m_srecord);
-        QFile srecords(report.srecordPath);
-        if (const std::optional<QString> error = openForInspection(srecords, QStringLiteral("S-record file"))) {
+    QFile srecords(report.srecordPath);
+    QFile intelHex(report.intelHexPath);
+    QFile source(report.sourcePath);
+    const struct
+    {
+        QFile *file;
+        const QCommandLineOption *option;
+        QString what;
+    } files[] = {
+        {&image, nullptr, QStringLiteral("image")},
+        {&srecords, &m_srecord, QStringLiteral("S-record file")},
+        {&intelHex, &m_intelHex, QStringLiteral("Intel HEX file")},
+        {&source, &m_source, QStringLiteral("source")},
+    };
+    for (const auto &entry : files) {
+        if (entry.option && !m_parser.isSet(*entry.option))
+            continue;
+        if (const std::optional<QString> error = openForInspection(*entry.file, entry.what)) {
             PrintError(*error);
             return ExitUsage;
         }
-        report.srecords = InspectSRecords(&srecords, &image, address);
-        if (!report.srecords->readError.isEmpty()) {
-            PrintError(QStringLiteral("cannot read \"%1\" or \"%2\": %3")
-                           .arg(report.srecordPath, report.imagePath, report.srecords->readError));
-            return ExitUsage;
-        }
+    }
+
+    auto unreadable = [](const QString &paths, const QString &error) {
+        PrintError(QStringLiteral("cannot read %1: %2").arg(paths, error));
+        return int(ExitUsage);
+    };
+    const QString imageName = QStringLiteral("\"%1\"").arg(report.imagePath);
+    report.image = InspectImage(&image);
+    if (!report.image.readError.isEmpty())
+        return unreadable(QStringLiteral("image ") + imageName, report.image.readError);
+    if (m_parser.isSet(m_srecord)) {
+        report.srecords = InspectSRecords(&srecords, &image, address, strict);
+        if (!report.srecords->readError.isEmpty())
+            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.srecordPath, imageName), report.srecords->readError);
+    }
+    if (m_parser.isSet(m_intelHex)) {
+        report.intelHex = InspectIntelHex(&intelHex, &image, address, strict);
+        if (!report.intelHex->readError.isEmpty())
+            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.intelHexPath, imageName), report.intelHex->readError);
+    }
+    if (m_parser.isSet(m_source)) {
+        report.source = CompareWithSource(&image, &source);
+        if (!report.source->readError.isEmpty())
+            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.sourcePath, imageName), report.source->readError);
     }
 
     if (m_parser.isSet(m_json)) {

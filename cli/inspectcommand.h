@@ -7,8 +7,8 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
-// "inspect": reads a stamped image, and optionally its S-record file, and
-// gives a verdict per check.
+// "inspect": reads a stamped image, and optionally its S-record file, its
+// Intel HEX file and its raw source, and gives a verdict per check.
 class InspectCommand
 {
 public:
@@ -21,7 +21,10 @@ private:
     QCommandLineParser m_parser;
     CommandHelp m_help;
     QCommandLineOption m_srecord;
+    QCommandLineOption m_intelHex;
+    QCommandLineOption m_source;
     QCommandLineOption m_address;
+    QCommandLineOption m_strict;
     QCommandLineOption m_json;
 };
 

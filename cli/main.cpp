@@ -24,7 +24,7 @@ QString overview()
         "Commands:\n"
         "  convert    write a stamped image and its S-record file\n"
         "  profiles   list the device profiles of a settings file\n"
-        "  inspect    check a stamped image and, optionally, its S-record file\n"
+        "  inspect    check a stamped image and, optionally, its S-record or Intel HEX file and source\n"
         "\n"
         "Options:\n"
         "  -h, --help     Displays this help: every command and option.\n"

@@ -1,11 +1,15 @@
 // libFuzzer target over the readers of untrusted files: the stamped-image
-// inspector, the S-record reader and the report built from what they found.
+// inspector, the S-record and Intel HEX readers, the source comparison and
+// the report built from what they found.
 //
-// Input layout: one flag byte (bit 0: compare at a given address), the image
-// length (u16, little-endian), the address (u32, little-endian), then the
-// image bytes, then the S-record text.
+// Input layout: one flag byte (bit 0: place the image at the given address,
+// bit 1: strict layout checks), the image length (u16, little-endian), the
+// address (u32, little-endian), then the image bytes, then the text that is
+// read both as S-records and as Intel HEX, and compared as the source.
 
 #include "inspectionreport.h"
+#include "intelhexinspection.h"
+#include "sourcecomparison.h"
 #include "srecordinspection.h"
 #include "imageinspection.h"
 
@@ -20,7 +24,15 @@
 namespace {
 constexpr size_t PrefixSize = 7;
 constexpr quint8 AddressGiven = 0x01;
+constexpr quint8 StrictLayout = 0x02;
+
+// A read-only device over the bytes, from their start.
+void OpenOver(QBuffer &device, QByteArray &bytes)
+{
+    device.setBuffer(&bytes);
+    device.open(QIODevice::ReadOnly);
 }
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -32,22 +44,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::optional<quint32> address;
     if (flags & AddressGiven)
         address = qFromLittleEndian<quint32>(data + 3);
+    const bool strict = flags & StrictLayout;
 
     // fromRawData: the readers see exactly the fuzzer's bytes, with no
     // terminating zero behind them to hide an overread.
     const char *bytes = reinterpret_cast<const char *>(data + PrefixSize);
     QByteArray imageBytes = QByteArray::fromRawData(bytes, int(imageSize));
-    QByteArray srecordBytes = QByteArray::fromRawData(bytes + imageSize, int(rest - imageSize));
-    QBuffer image(&imageBytes);
-    QBuffer srecords(&srecordBytes);
-    image.open(QIODevice::ReadOnly);
-    srecords.open(QIODevice::ReadOnly);
+    QByteArray textBytes = QByteArray::fromRawData(bytes + imageSize, int(rest - imageSize));
+    QBuffer image;
+    QBuffer srecords;
+    QBuffer intelHex;
+    QBuffer source;
+    OpenOver(image, imageBytes);
+    OpenOver(srecords, textBytes);
+    OpenOver(intelHex, textBytes);
+    OpenOver(source, textBytes);
 
     InspectionReport report;
     report.imagePath = QStringLiteral("image.bin");
     report.srecordPath = QStringLiteral("image.s19");
+    report.intelHexPath = QStringLiteral("image.hex");
+    report.sourcePath = QStringLiteral("source.bin");
     report.image = InspectImage(&image);
-    report.srecords = InspectSRecords(&srecords, &image, address);
+    report.srecords = InspectSRecords(&srecords, &image, address, strict);
+    report.intelHex = InspectIntelHex(&intelHex, &image, address, strict);
+    report.source = CompareWithSource(&image, &source);
     // Both forms of the report format every field the readers filled in.
     volatile int sink = report.text().size() + report.json().size();
     (void)sink;

@@ -27,13 +27,17 @@ void appendField(QStringList &lines, const QString &name, const QString &value)
     lines << QStringLiteral("  %1 %2").arg(name, -16).arg(value);
 }
 
+QString checkMark(const InspectionCheck &check)
+{
+    if (check.passed)
+        return QStringLiteral("ok  ");
+    return check.counts ? QStringLiteral("FAIL") : QStringLiteral("note");
+}
+
 void appendChecks(QStringList &lines, const QVector<InspectionCheck> &checks)
 {
     for (const InspectionCheck &check : checks)
-        lines << QStringLiteral("  %1 %2 %3")
-                     .arg(check.passed ? QStringLiteral("ok  ") : QStringLiteral("FAIL"))
-                     .arg(check.name, -16)
-                     .arg(check.detail);
+        lines << QStringLiteral("  %1 %2 %3").arg(checkMark(check)).arg(check.name, -16).arg(check.detail);
 }
 
 QJsonObject checksObject(const QVector<InspectionCheck> &checks)
@@ -41,13 +45,97 @@ QJsonObject checksObject(const QVector<InspectionCheck> &checks)
     QJsonObject object;
     for (const InspectionCheck &check : checks)
         object.insert(check.name, QJsonObject{{QStringLiteral("passed"), check.passed},
-                                              {QStringLiteral("detail"), check.detail}});
+                                              {QStringLiteral("detail"), check.detail},
+                                              {QStringLiteral("counts"), check.counts}});
     return object;
 }
 
-int failedCount(const QVector<InspectionCheck> &checks)
+// The checks that fail the inspection, and those that only note a difference.
+QVector<InspectionCheck> allChecks(const InspectionReport &report)
 {
-    return int(std::count_if(checks.cbegin(), checks.cend(), [](const InspectionCheck &c) { return !c.passed; }));
+    QVector<InspectionCheck> checks = report.image.checks;
+    if (report.srecords)
+        checks += report.srecords->checks;
+    if (report.intelHex)
+        checks += report.intelHex->checks;
+    if (report.source)
+        checks += report.source->checks;
+    return checks;
+}
+
+QString addressText(const std::optional<quint32> &address)
+{
+    return address ? HexDigits(*address, 8) : QString();
+}
+
+QJsonValue addressValue(const std::optional<quint32> &address)
+{
+    return address ? QJsonValue(HexDigits(*address, 8)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue textValue(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+void appendRecordFile(QStringList &lines, const QString &title, const QString &path, const RecordFileInspection &file)
+{
+    lines << QStringLiteral("%1 %2").arg(title, path);
+    appendField(lines, QStringLiteral("lines"), QString::number(file.lineCount));
+    appendField(lines, QStringLiteral("data records"),
+                QStringLiteral("%1 (%2 data bytes)").arg(file.recordCount).arg(file.dataBytes));
+    if (!file.headerText.isNull())
+        appendField(lines, QStringLiteral("header text"), QStringLiteral("\"%1\"").arg(file.headerText));
+    if (file.lowestAddress)
+        appendField(lines, QStringLiteral("data addresses"),
+                    QStringLiteral("%1-%2").arg(addressText(file.lowestAddress), addressText(file.highestAddress)));
+    if (file.firstAddress)
+        appendField(lines, QStringLiteral("first address"), addressText(file.firstAddress));
+    if (file.imageAddress)
+        appendField(lines, QStringLiteral("image address"), addressText(file.imageAddress));
+    if (!file.startAddress.isEmpty())
+        appendField(lines, QStringLiteral("start address"), QStringLiteral("%1 (%2)").arg(file.startAddress, file.startRecord));
+    appendChecks(lines, file.checks);
+}
+
+QJsonObject recordFileObject(const QString &path, const RecordFileInspection &file)
+{
+    return QJsonObject{
+        {QStringLiteral("path"), path},
+        {QStringLiteral("lines"), double(file.lineCount)},
+        {QStringLiteral("records"), double(file.recordCount)},
+        {QStringLiteral("dataBytes"), double(file.dataBytes)},
+        {QStringLiteral("firstAddress"), addressValue(file.firstAddress)},
+        {QStringLiteral("lowestAddress"), addressValue(file.lowestAddress)},
+        {QStringLiteral("highestAddress"), addressValue(file.highestAddress)},
+        {QStringLiteral("imageAddress"), addressValue(file.imageAddress)},
+        {QStringLiteral("headerText"), file.headerText.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(file.headerText)},
+        {QStringLiteral("startAddress"), textValue(file.startAddress)},
+        {QStringLiteral("startRecord"), textValue(file.startRecord)},
+        {QStringLiteral("passed"), file.passed()},
+        {QStringLiteral("checks"), checksObject(file.checks)},
+    };
+}
+
+QString summaryLine(const QVector<InspectionCheck> &checks)
+{
+    QStringList notes;
+    int failed = 0;
+    for (const InspectionCheck &check : checks) {
+        if (!check.passed && check.counts)
+            ++failed;
+        else if (!check.passed)
+            notes << check.name;
+    }
+    if (failed > 0)
+        return QStringLiteral("%1 check%2 failed.").arg(failed).arg(failed == 1 ? QString() : QStringLiteral("s"));
+    if (notes.isEmpty())
+        return QStringLiteral("Every check holds.");
+    return QStringLiteral("Every check holds; %1 note%2 (%3 count%4 only with --strict).")
+        .arg(notes.size())
+        .arg(notes.size() == 1 ? QString() : QStringLiteral("s"))
+        .arg(notes.join(QStringLiteral(", ")))
+        .arg(notes.size() == 1 ? QStringLiteral("s") : QString());
 }
 } // namespace
 
@@ -97,7 +185,8 @@ QJsonValue ImageTrailerJson(const ImageInspection &image)
 
 bool InspectionReport::passed() const
 {
-    return image.passed() && (!srecords || srecords->passed());
+    return image.passed() && (!srecords || srecords->passed()) && (!intelHex || intelHex->passed())
+        && (!source || source->passed());
 }
 
 QString InspectionReport::text() const
@@ -122,21 +211,17 @@ QString InspectionReport::text() const
     }
     appendChecks(lines, image.checks);
 
-    if (srecords) {
-        lines << QStringLiteral("S-record file %1").arg(srecordPath);
-        appendField(lines, QStringLiteral("lines"), QString::number(srecords->lineCount));
-        appendField(lines, QStringLiteral("S3 records"),
-                    QStringLiteral("%1 (%2 data bytes)").arg(srecords->recordCount).arg(srecords->dataBytes));
-        if (srecords->firstAddress)
-            appendField(lines, QStringLiteral("first address"), HexDigits(*srecords->firstAddress, 8));
-        if (srecords->imageAddress)
-            appendField(lines, QStringLiteral("image address"), HexDigits(*srecords->imageAddress, 8));
-        appendChecks(lines, srecords->checks);
+    if (srecords)
+        appendRecordFile(lines, QStringLiteral("S-record file"), srecordPath, *srecords);
+    if (intelHex)
+        appendRecordFile(lines, QStringLiteral("Intel HEX file"), intelHexPath, *intelHex);
+    if (source) {
+        lines << QStringLiteral("Source file %1").arg(sourcePath);
+        appendField(lines, QStringLiteral("file size"), QStringLiteral("%1 bytes").arg(source->sourceSize));
+        appendChecks(lines, source->checks);
     }
 
-    const int failed = failedCount(image.checks) + (srecords ? failedCount(srecords->checks) : 0);
-    lines << (failed == 0 ? QStringLiteral("Every check holds.")
-                          : QStringLiteral("%1 check%2 failed.").arg(failed).arg(failed == 1 ? QString() : QStringLiteral("s")));
+    lines << summaryLine(allChecks(*this));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -155,19 +240,16 @@ QByteArray InspectionReport::json() const
         {QStringLiteral("image"), imageObject},
         {QStringLiteral("passed"), passed()},
     };
-    if (srecords) {
-        const auto address = [](const std::optional<quint32> &value) {
-            return value ? QJsonValue(HexDigits(*value, 8)) : QJsonValue(QJsonValue::Null);
-        };
-        report.insert(QStringLiteral("s19"), QJsonObject{
-            {QStringLiteral("path"), srecordPath},
-            {QStringLiteral("lines"), double(srecords->lineCount)},
-            {QStringLiteral("records"), double(srecords->recordCount)},
-            {QStringLiteral("dataBytes"), double(srecords->dataBytes)},
-            {QStringLiteral("firstAddress"), address(srecords->firstAddress)},
-            {QStringLiteral("imageAddress"), address(srecords->imageAddress)},
-            {QStringLiteral("passed"), srecords->passed()},
-            {QStringLiteral("checks"), checksObject(srecords->checks)},
+    if (srecords)
+        report.insert(QStringLiteral("s19"), recordFileObject(srecordPath, *srecords));
+    if (intelHex)
+        report.insert(QStringLiteral("hex"), recordFileObject(intelHexPath, *intelHex));
+    if (source) {
+        report.insert(QStringLiteral("source"), QJsonObject{
+            {QStringLiteral("path"), sourcePath},
+            {QStringLiteral("fileSize"), double(source->sourceSize)},
+            {QStringLiteral("passed"), source->passed()},
+            {QStringLiteral("checks"), checksObject(source->checks)},
         });
     }
     return QJsonDocument(report).toJson(QJsonDocument::Indented);

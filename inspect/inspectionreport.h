@@ -2,7 +2,8 @@
 #define VANDREL_INSPECT_INSPECTIONREPORT_H
 
 #include "imageinspection.h"
-#include "srecordinspection.h"
+#include "recordfileinspection.h"
+#include "sourcecomparison.h"
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -11,12 +12,17 @@
 #include <optional>
 
 // What "inspect" found, for people (text) and for scripts (one JSON object).
+// The optional parts are there when that file was inspected.
 struct InspectionReport
 {
     QString imagePath;
     ImageInspection image;
-    QString srecordPath; // empty when no S-record file was inspected
-    std::optional<SRecordInspection> srecords;
+    QString srecordPath;
+    std::optional<RecordFileInspection> srecords;
+    QString intelHexPath;
+    std::optional<RecordFileInspection> intelHex;
+    QString sourcePath;
+    std::optional<SourceComparison> source;
 
     bool passed() const;
     QString text() const;

@@ -1,10 +1,8 @@
 #ifndef VANDREL_INSPECT_SRECORDINSPECTION_H
 #define VANDREL_INSPECT_SRECORDINSPECTION_H
 
-#include "inspectioncheck.h"
+#include "recordfileinspection.h"
 
-#include <QString>
-#include <QVector>
 #include <QtGlobal>
 
 #include <optional>
@@ -13,35 +11,27 @@ QT_BEGIN_NAMESPACE
 class QIODevice;
 QT_END_NAMESPACE
 
-// What an S-record file holds, measured against the image it should carry.
-struct SRecordInspection
-{
-    qint64 lineCount = 0;   // lines read (all of them, unless a line is malformed)
-    qint64 recordCount = 0; // S3 records among them
-    qint64 dataBytes = 0;   // data bytes of those records
-    std::optional<quint32> firstAddress; // of the first S3 record
-    std::optional<quint32> imageAddress; // where image offset 0 was expected
-
-    // Set when a device failed to read; the checks are then incomplete.
-    QString readError;
-
-    QVector<InspectionCheck> checks;
-    bool passed() const { return readError.isEmpty() && AllChecksPassed(checks); }
-};
-
 namespace SRecordCheckName {
-// Only the fixed S0 line, well-formed S3 records and the fixed S7 line, LF ends.
+// The layout this tool writes: the fixed S0 and S7 lines around S3 records
+// of 16 bytes in address order, upper-case hex, LF ends.
 inline QString Lines() { return QStringLiteral("s19-lines"); }
+// Every line a well-formed record (S0-S3, S5-S9), counts right, nothing
+// after the end record.
+inline QString Records() { return QStringLiteral("s19-records"); }
 inline QString Checksums() { return QStringLiteral("s19-checksums"); }
-// The records carry the image byte for byte, from the address on, without gap.
+// The data by address equal to the image from the address on: no byte
+// different, missing, given twice with different values, or outside.
 inline QString Data() { return QStringLiteral("s19-data"); }
 }
 
-// Reads the S-record file line by line and the image alongside it, both from
-// offset 0 and in bounded memory. Image offset k is expected at address
-// imageAddress + k; without an address, the first S3 record's is taken.
-// Reports the first fault of each kind.
-SRecordInspection InspectSRecords(QIODevice *srecords, QIODevice *image,
-                                  std::optional<quint32> imageAddress = std::nullopt);
+// Reads any well-formed S-record file: S0 with any text, S1/S2/S3 data
+// records of any length in any order, S5/S6 counts (checked), S7/S8/S9 ends;
+// hex digits of either case, LF or CR LF line ends, empty lines skipped.
+// Image offset k is expected at imageAddress + k; without an address, at the
+// lowest data address. The image must be readable at any offset. The layout
+// check (s19-lines) counts only when strictLayout is set.
+RecordFileInspection InspectSRecords(QIODevice *srecords, QIODevice *image,
+                                     std::optional<quint32> imageAddress = std::nullopt,
+                                     bool strictLayout = false);
 
 #endif

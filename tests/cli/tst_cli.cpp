@@ -1,6 +1,7 @@
 // Runs the built vandrel-cli as a user or a build script would.
 
 #include "conversion.h"
+#include "intelhexwriter.h"
 #include "srecordwriter.h"
 #include "imagestamp.h"
 #include "referencetools.h"
@@ -49,7 +50,14 @@ QStringList AllImageChecks()
 
 QStringList AllSRecordChecks()
 {
-    return {QStringLiteral("s19-checksums"), QStringLiteral("s19-data"), QStringLiteral("s19-lines")};
+    return {QStringLiteral("s19-checksums"), QStringLiteral("s19-data"), QStringLiteral("s19-lines"),
+            QStringLiteral("s19-records")};
+}
+
+QStringList AllIntelHexChecks()
+{
+    return {QStringLiteral("hex-checksums"), QStringLiteral("hex-data"), QStringLiteral("hex-lines"),
+            QStringLiteral("hex-records")};
 }
 
 // Rewrites the header checksum after a header field was changed on purpose,
@@ -110,6 +118,31 @@ QByteArray WithDataByte(const QByteArray &line, int dataIndex, quint8 value)
     return "S3" + bytes.toHex().toUpper();
 }
 
+// The same record line with its checksum made right again after an edit: the
+// ones' complement of the byte sum for S-records, the two's complement for
+// Intel HEX.
+QByteArray WithChecksum(const QByteArray &line)
+{
+    const bool intelHex = line.startsWith(':');
+    const int head = intelHex ? 1 : 2;
+    QByteArray bytes = QByteArray::fromHex(line.mid(head));
+    quint8 sum = 0;
+    for (int i = 0; i < bytes.size() - 1; ++i)
+        sum += quint8(bytes.at(i));
+    bytes[bytes.size() - 1] = char(intelHex ? quint8(-sum) : quint8(~sum));
+    return line.left(head) + bytes.toHex().toUpper();
+}
+
+// Changes a byte of a record line (0: the first byte after the record mark
+// and type, the byte count) and repairs the checksum.
+QByteArray WithByte(const QByteArray &line, int byteIndex, quint8 value)
+{
+    const int head = line.startsWith(':') ? 1 : 2;
+    QByteArray edited = line;
+    edited.replace(head + 2 * byteIndex, 2, QByteArray::number(value, 16).rightJustified(2, '0').toUpper());
+    return WithChecksum(edited);
+}
+
 QStringList FailedChecks(const QJsonObject &checks)
 {
     QStringList failed;
@@ -119,6 +152,17 @@ QStringList FailedChecks(const QJsonObject &checks)
     }
     failed.sort();
     return failed;
+}
+
+// Failed checks that fail the inspection (the layout checks count only with --strict).
+bool AnyCountedFailure(const QJsonObject &checks)
+{
+    for (auto it = checks.begin(); it != checks.end(); ++it) {
+        const QJsonObject check = it.value().toObject();
+        if (!check.value(QStringLiteral("passed")).toBool() && check.value(QStringLiteral("counts")).toBool())
+            return true;
+    }
+    return false;
 }
 
 struct CliRun
@@ -152,7 +196,14 @@ private slots:
     void inspectReportsHeaderFields();
     void inspectSRecords_data();
     void inspectSRecords();
+    void inspectIntelHex_data();
+    void inspectIntelHex();
     void inspectAcceptsObjcopyRecords();
+    void inspectOtherToolsFiles_data();
+    void inspectOtherToolsFiles();
+    void inspectEditedToolFiles_data();
+    void inspectEditedToolFiles();
+    void inspectSource();
 
     void intelHexAgainstReferences_data();
     void intelHexAgainstReferences();
@@ -173,12 +224,17 @@ private:
     QProcess *start(const QStringList &arguments) const;
     void writeLargeSource(const QString &name, int mebibytes) const;
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QJsonObject inspectJson(const QByteArray &image, const QByteArray &srecords, const QString &address,
-                            int *exitCode) const;
+    // "inspect IMAGE --json", with the record file given to option (--s19,
+    // --hex; none when empty) and the arguments after it.
+    QJsonObject inspectJson(const QByteArray &image, const QString &option, const QByteArray &records,
+                            const QStringList &arguments, int *exitCode) const;
+    void checkRecordFileReport(const QString &format, const QByteArray &records, const QString &address,
+                               const QStringList &failed, const QString &detail);
 
     QTemporaryDir m_dir;
     QByteArray m_image;    // stamped little-endian image of the source, by the engine
     QByteArray m_srecords; // its S-record file at AddressText
+    QByteArray m_intelHex; // its Intel HEX file at AddressText
 };
 
 CliRun TestCli::run(const QStringList &arguments, const QStringList &environment, int timeoutMs) const
@@ -248,24 +304,27 @@ void TestCli::initTestCase()
     m_image = ReadFile(request.imagePath);
     m_srecords = ReadFile(request.srecordPath);
     QCOMPARE(m_image.size(), SourceSize + ImageLayout::FrameSize);
+
+    QBuffer image(&m_image);
+    QBuffer intelHex(&m_intelHex);
+    QVERIFY(image.open(QIODevice::ReadOnly) && intelHex.open(QIODevice::WriteOnly));
+    QCOMPARE(WriteIntelHex(&image, request.startAddress, &intelHex), RecordFileResult::Written);
 }
 
-QJsonObject TestCli::inspectJson(const QByteArray &image, const QByteArray &srecords, const QString &address,
-                                 int *exitCode) const
+QJsonObject TestCli::inspectJson(const QByteArray &image, const QString &option, const QByteArray &records,
+                                 const QStringList &arguments, int *exitCode) const
 {
     const QString imagePath = path(QStringLiteral("case.bin"));
-    const QString srecordPath = path(QStringLiteral("case.s19"));
-    QStringList arguments{QStringLiteral("inspect"), imagePath, QStringLiteral("--json")};
+    const QString recordPath = path(QStringLiteral("case.records"));
+    QStringList all{QStringLiteral("inspect"), imagePath, QStringLiteral("--json")};
     if (!WriteFile(imagePath, image))
         return {};
-    if (!srecords.isNull()) {
-        if (!WriteFile(srecordPath, srecords))
+    if (!option.isEmpty()) {
+        if (!WriteFile(recordPath, records))
             return {};
-        arguments << QStringLiteral("--s19") << srecordPath;
+        all << option << recordPath;
     }
-    if (!address.isEmpty())
-        arguments << QStringLiteral("--address") << address;
-    const CliRun result = run(arguments);
+    const CliRun result = run(all + arguments);
     *exitCode = result.exitCode;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
@@ -464,6 +523,12 @@ void TestCli::exitStatus_data()
     QTest::newRow("inspect a folder") << QStringList{"inspect", "输出"} << none << 2 << "输出";
     QTest::newRow("inspect --address without --s19") << QStringList{"inspect", "app.bin", "--address", "0"} << none
                                                      << 2 << "--s19";
+    QTest::newRow("inspect --strict without a record file")
+        << QStringList{"inspect", "app.bin", "--strict"} << none << 2 << "--strict needs --s19 or --hex";
+    QTest::newRow("inspect missing Intel HEX file")
+        << QStringList{"inspect", "app.bin", "--hex", "none.hex"} << none << 2 << "Intel HEX file \"none.hex\"";
+    QTest::newRow("inspect a folder as the source")
+        << QStringList{"inspect", "app.bin", "--source", "输出"} << none << 2 << "source \"输出\" is not a regular file";
     QTest::newRow("inspect bad --address")
         << QStringList{"inspect", "app.bin", "--s19", "app.bin", "--address", "x"} << none << 2 << "\"x\"";
 }
@@ -610,7 +675,7 @@ void TestCli::inspectImage()
     QFETCH(QStringList, failed);
 
     int exitCode = -1;
-    const QJsonObject report = inspectJson(image, QByteArray(), QString(), &exitCode);
+    const QJsonObject report = inspectJson(image, QString(), QByteArray(), {}, &exitCode);
     const QJsonObject imageReport = report.value(QStringLiteral("image")).toObject();
     const QJsonObject checks = imageReport.value(QStringLiteral("checks")).toObject();
     QCOMPARE(checks.keys(), AllImageChecks());
@@ -623,7 +688,7 @@ void TestCli::inspectImage()
 void TestCli::inspectReportsHeaderFields()
 {
     int exitCode = -1;
-    const QJsonObject report = inspectJson(WorkedExample, QByteArray(), QString(), &exitCode);
+    const QJsonObject report = inspectJson(WorkedExample, QString(), QByteArray(), {}, &exitCode);
     QCOMPARE(exitCode, 0);
     const QJsonObject image = report.value(QStringLiteral("image")).toObject();
     const QJsonObject header = image.value(QStringLiteral("header")).toObject();
@@ -655,7 +720,7 @@ void TestCli::inspectSRecords_data()
     QTest::addColumn<QByteArray>("srecords");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QStringList>("failed");
-    QTest::addColumn<QString>("detail"); // in the detail of the first failed check
+    QTest::addColumn<QString>("detail"); // in the detail of the first failed check that counts, else of s19-lines
 
     const QList<QByteArray> lines = Lines(m_srecords);
     const int last = lines.size() - 1; // the S7 line
@@ -676,6 +741,7 @@ void TestCli::inspectSRecords_data()
     };
     const QStringList none;
     const QStringList data{"s19-data"};
+    const QStringList layout{"s19-lines"};
 
     QTest::newRow("as written") << m_srecords << QString() << none << QString();
     QTest::newRow("at its address") << m_srecords << "8000000" << none << QString();
@@ -686,35 +752,98 @@ void TestCli::inspectSRecords_data()
                                         << QStringList{"s19-checksums", "s19-data"} << "line 5";
     QTest::newRow("checksum changed") << changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
                                       << QStringList{"s19-checksums"} << "line 10";
-    QTest::newRow("record missing in the middle") << without(9) << QString() << data << "line 10";
-    QTest::newRow("last record missing") << without(last - 1) << QString() << data << "image offset 5024";
-    QTest::newRow("record repeated") << inserted(3, lines.at(2)) << QString() << data << "line 4";
-    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower().replace(0, 1, "S")) << QString()
-                                    << AllSRecordChecks() << "line 4";
-    QTest::newRow("CR LF line ends") << QByteArray(m_srecords).replace("\n", "\r\n") << QString()
-                                     << AllSRecordChecks() << "line 1";
-    QTest::newRow("S3 record with CR LF") << changed(2, lines.at(2) + '\r') << QString() << AllSRecordChecks()
-                                          << "CR LF";
-    QTest::newRow("other header line") << changed(0, "S00600004844521B") << QString() << AllSRecordChecks()
-                                       << "line 1";
-    QTest::newRow("other end line") << changed(last, "S70500000000FA") << QString() << AllSRecordChecks()
+    QTest::newRow("record missing in the middle") << without(9) << QString() << QStringList{"s19-data", "s19-lines"}
+                                                  << "gap: no data for image offsets 128-143";
+    QTest::newRow("last record missing") << without(last - 1) << QString() << data
+                                         << "gap: no data for image offsets 5024-5035";
+    QTest::newRow("record repeated") << inserted(3, lines.at(2)) << QString() << layout << "line 4";
+    QTest::newRow("record repeated with another byte") << inserted(3, WithDataByte(lines.at(2), 0, 0xA5)) << QString()
+                                                       << QStringList{"s19-data", "s19-lines"}
+                                                       << "overlap with different bytes: line 4";
+    QTest::newRow("records in reverse order")
+        << Joined(QList<QByteArray>{lines.constFirst()} + [&lines] {
+               QList<QByteArray> records = lines.mid(1, lines.size() - 2);
+               std::reverse(records.begin(), records.end());
+               return records;
+           }() + QList<QByteArray>{lines.constLast()})
+        << QString() << layout << "line 3: record at address 08001390, expected 080013AC";
+    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower().replace(0, 1, "S")) << QString() << layout
+                                    << "line 4: lower-case";
+    QTest::newRow("CR LF line ends") << QByteArray(m_srecords).replace("\n", "\r\n") << QString() << layout
+                                     << "line 1: ends in CR LF";
+    QTest::newRow("S3 record with CR LF") << changed(2, lines.at(2) + '\r') << QString() << layout << "CR LF";
+    QTest::newRow("other header line") << changed(0, "S00600004844521B") << QString() << layout << "line 1";
+    QTest::newRow("other end line") << changed(last, "S70500000000FA") << QString() << layout
                                     << QStringLiteral("line %1").arg(last + 1);
-    QTest::newRow("no end line") << without(last) << QString() << AllSRecordChecks() << "without the end line";
+    QTest::newRow("no end line") << without(last) << QString() << layout << "without the end line";
+    QTest::newRow("empty lines") << inserted(5, "") + "\n" << QString() << layout << "line 6: an empty line";
     QTest::newRow("text after the end line") << m_srecords + "S9030000FC\n" << QString() << AllSRecordChecks()
-                                             << "after the end line";
-    QTest::newRow("S5 count record") << inserted(last, "S5030139C2") << QString() << AllSRecordChecks() << "S5";
+                                             << "after the end record";
+    QTest::newRow("S5 count right") << inserted(last, "S503013BC0") << QString() << layout << "S5";
+    QTest::newRow("S5 count wrong") << inserted(last, "S5030139C2") << QString()
+                                    << QStringList{"s19-lines", "s19-records"}
+                                    << QStringLiteral("line %1: the S5 record counts 313 data records, 315 precede it")
+                                           .arg(last + 1);
     QTest::newRow("byte count too large") << changed(2, QByteArray(lines.at(2)).replace(2, 2, "16")) << QString()
                                           << AllSRecordChecks() << "byte count";
     QTest::newRow("record of 17 bytes") << changed(2, "S31608000000" + QByteArray(34, '0') + "E1")
-                                        << QString() << AllSRecordChecks() << "17 data bytes";
-    QTest::newRow("no line feed at the end") << m_srecords.chopped(1) << QString() << AllSRecordChecks()
-                                             << "no line feed";
-    QTest::newRow("overlong line") << changed(5, lines.at(5) + QByteArray(200, '0')) << QString()
+                                        << QString() << QStringList{"s19-data", "s19-lines"} << "line 3";
+    QTest::newRow("S4 record") << inserted(3, "S4030000FC") << QString() << AllSRecordChecks()
+                               << "'4' is not a record type";
+    QTest::newRow("no line feed at the end") << m_srecords.chopped(1) << QString() << layout << "no line feed";
+    QTest::newRow("overlong line") << changed(5, lines.at(5) + QByteArray(600, '0')) << QString()
                                    << AllSRecordChecks() << "longer";
     QTest::newRow("NUL in a record") << changed(5, QByteArray(lines.at(5)).replace(20, 1, QByteArray(1, '\0')))
                                      << QString() << AllSRecordChecks() << "byte 0x00";
-    QTest::newRow("empty file") << QByteArray("") << QString() << AllSRecordChecks() << "empty";
+    QTest::newRow("empty file") << QByteArray("") << QString() << QStringList{"s19-data", "s19-lines", "s19-records"}
+                                << "the file is empty";
     QTest::newRow("random bytes") << RandomPayload(4000, 5) << QString() << AllSRecordChecks() << "line 1";
+}
+
+// The record file's verdicts in the JSON report: which checks fail, what
+// the first of them says, and the exit status that follows.
+void TestCli::checkRecordFileReport(const QString &format, const QByteArray &records, const QString &address,
+                                    const QStringList &failed, const QString &detail)
+{
+    const bool srecords = format == QLatin1String("s19");
+    QStringList arguments;
+    if (!address.isEmpty())
+        arguments << QStringLiteral("--address") << address;
+    int exitCode = -1;
+    const QJsonObject report = inspectJson(m_image, QLatin1String("--") + format, records, arguments, &exitCode);
+    const QJsonObject fileReport = report.value(format).toObject();
+    const QJsonObject checks = fileReport.value(QStringLiteral("checks")).toObject();
+    QCOMPARE(checks.keys(), srecords ? AllSRecordChecks() : AllIntelHexChecks());
+    QCOMPARE(FailedChecks(checks), failed);
+    const bool counted = AnyCountedFailure(checks);
+    QCOMPARE(counted, !failed.isEmpty() && failed != QStringList{format + QLatin1String("-lines")});
+    QCOMPARE(exitCode, counted ? 1 : 0);
+    QCOMPARE(report.value(QStringLiteral("passed")).toBool(), !counted);
+    // The image itself is sound in every row.
+    QCOMPARE(report.value(QStringLiteral("image")).toObject().value(QStringLiteral("passed")).toBool(), true);
+    if (!failed.isEmpty()) {
+        QString name = failed.constFirst();
+        for (const char *kind : {"-records", "-checksums", "-data", "-lines"}) {
+            if (failed.contains(format + QLatin1String(kind))) {
+                name = format + QLatin1String(kind);
+                break;
+            }
+        }
+        const QString text = checks.value(name).toObject().value(QStringLiteral("detail")).toString();
+        QVERIFY2(text.contains(detail), qPrintable(name + QLatin1String(": ") + text));
+    }
+    if (!failed.contains(format + QLatin1String("-data")))
+        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("08000000"));
+
+    // With --strict the layout counts.
+    if (failed == QStringList{format + QLatin1String("-lines")}) {
+        const QJsonObject strict = inspectJson(m_image, QLatin1String("--") + format, records,
+                                               arguments + QStringList{QStringLiteral("--strict")}, &exitCode);
+        QCOMPARE(exitCode, 1);
+        QCOMPARE(strict.value(format).toObject().value(QStringLiteral("checks")).toObject()
+                     .value(format + QLatin1String("-lines")).toObject().value(QStringLiteral("counts")).toBool(),
+                 true);
+    }
 }
 
 void TestCli::inspectSRecords()
@@ -723,29 +852,87 @@ void TestCli::inspectSRecords()
     QFETCH(QString, address);
     QFETCH(QStringList, failed);
     QFETCH(QString, detail);
-
-    int exitCode = -1;
-    const QJsonObject report = inspectJson(m_image, srecords, address, &exitCode);
-    QCOMPARE(exitCode, failed.isEmpty() ? 0 : 1);
-    QCOMPARE(report.value(QStringLiteral("passed")).toBool(), failed.isEmpty());
-    const QJsonObject srecordReport = report.value(QStringLiteral("s19")).toObject();
-    const QJsonObject checks = srecordReport.value(QStringLiteral("checks")).toObject();
-    QCOMPARE(checks.keys(), AllSRecordChecks());
-    QCOMPARE(FailedChecks(checks), failed);
-    // The image itself is sound in every row.
-    QCOMPARE(report.value(QStringLiteral("image")).toObject().value(QStringLiteral("passed")).toBool(), true);
-    if (!failed.isEmpty()) {
-        // Lines come first in the report; the first fault is the one named.
-        const QString name = failed.contains(QStringLiteral("s19-lines")) ? QStringLiteral("s19-lines")
-                                                                          : failed.constFirst();
-        const QString text = checks.value(name).toObject().value(QStringLiteral("detail")).toString();
-        QVERIFY2(text.contains(detail), qPrintable(text));
-    } else {
-        QCOMPARE(srecordReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("08000000"));
-    }
+    checkRecordFileReport(QStringLiteral("s19"), srecords, address, failed, detail);
 }
 
-// Data records written by another tool (objcopy) between the fixed lines.
+void TestCli::inspectIntelHex_data()
+{
+    QTest::addColumn<QByteArray>("intelHex");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("failed");
+    QTest::addColumn<QString>("detail"); // in the detail of the first failed check that counts, else of hex-lines
+
+    const QList<QByteArray> lines = Lines(m_intelHex);
+    QCOMPARE(lines.constFirst(), QByteArray(":020000040800F2"));
+    const int last = lines.size() - 1; // the end-of-file line
+    auto changed = [&lines](int index, const QByteArray &line) {
+        QList<QByteArray> copy = lines;
+        copy[index] = line;
+        return Joined(copy);
+    };
+    auto without = [&lines](int index) {
+        QList<QByteArray> copy = lines;
+        copy.removeAt(index);
+        return Joined(copy);
+    };
+    auto inserted = [&lines](int index, const QByteArray &line) {
+        QList<QByteArray> copy = lines;
+        copy.insert(index, line);
+        return Joined(copy);
+    };
+    const QStringList none;
+    const QStringList data{"hex-data"};
+    const QStringList layout{"hex-lines"};
+
+    QTest::newRow("as written") << m_intelHex << QString() << none << QString();
+    QTest::newRow("at its address") << m_intelHex << "08000000" << none << QString();
+    QTest::newRow("at another address") << m_intelHex << "07FFFFF0" << data << "line 2";
+    // Data byte 0 of a data record is byte 4 of its line.
+    QTest::newRow("data byte changed, checksum repaired")
+        << changed(4, WithByte(lines.at(4), 4 + 7, 0xA5)) << QString() << data
+        << "line 5: byte at address 08000037 (image offset 55)";
+    QTest::newRow("checksum changed") << changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
+                                      << QStringList{"hex-checksums"} << "line 10";
+    QTest::newRow("record missing") << without(9) << QString() << QStringList{"hex-data", "hex-lines"}
+                                    << "gap: no data for image offsets 128-143";
+    QTest::newRow("record given again with another byte")
+        << inserted(3, WithByte(lines.at(2), 4, 0xA5)) << QString() << QStringList{"hex-data", "hex-lines"}
+        << "overlap with different bytes: line 4";
+    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower()) << QString() << layout << "line 4: lower-case";
+    QTest::newRow("CR LF line ends") << QByteArray(m_intelHex).replace("\n", "\r\n") << QString() << layout
+                                     << "line 1: ends in CR LF";
+    QTest::newRow("type 05 start address") << inserted(1, ":0400000508000123CB") << QString() << layout
+                                           << "line 2: a type 05 record";
+    QTest::newRow("type 03 start address") << inserted(1, ":0400000300001234B3") << QString() << layout
+                                           << "line 2: a type 03 record";
+    QTest::newRow("redundant type 04") << inserted(1, lines.constFirst()) << QString() << layout
+                                       << "line 2: a type 04 record that does not change";
+    QTest::newRow("no end-of-file record") << without(last) << QString() << QStringList{"hex-lines", "hex-records"}
+                                           << "without the end-of-file record";
+    QTest::newRow("record after the end-of-file record") << m_intelHex + lines.at(3) + '\n' << QString()
+                                                         << AllIntelHexChecks() << "after the end-of-file record";
+    QTest::newRow("record type 06") << inserted(3, ":00000006FA") << QString() << AllIntelHexChecks()
+                                    << "record type 06 is not one of 00 to 05";
+    QTest::newRow("type 04 of three bytes") << changed(0, ":03000004080000F1") << QString() << AllIntelHexChecks()
+                                            << "a type 04 record holds 3 data bytes, not 2";
+    QTest::newRow("no record mark") << changed(3, lines.at(3).mid(1)) << QString() << AllIntelHexChecks()
+                                    << "line 4: not an Intel HEX line";
+    QTest::newRow("empty file") << QByteArray("") << QString() << QStringList{"hex-data", "hex-lines", "hex-records"}
+                                << "the file is empty";
+    QTest::newRow("random bytes") << RandomPayload(4000, 6) << QString() << AllIntelHexChecks() << "line 1";
+}
+
+void TestCli::inspectIntelHex()
+{
+    QFETCH(QByteArray, intelHex);
+    QFETCH(QString, address);
+    QFETCH(QStringList, failed);
+    QFETCH(QString, detail);
+    checkRecordFileReport(QStringLiteral("hex"), intelHex, address, failed, detail);
+}
+
+// Data records written by another tool (objcopy) between the fixed lines:
+// this tool's layout, even strictly.
 void TestCli::inspectAcceptsObjcopyRecords()
 {
     const QString imagePath = path(QStringLiteral("objcopy-image.bin"));
@@ -765,8 +952,184 @@ void TestCli::inspectAcceptsObjcopyRecords()
     QCOMPARE(records, m_srecords.mid(int(qstrlen(SRecordLayout::HeaderLine))).chopped(int(qstrlen(SRecordLayout::EndLine))));
 
     int exitCode = -1;
-    inspectJson(m_image, SRecordLayout::HeaderLine + records + SRecordLayout::EndLine, QStringLiteral("08000000"), &exitCode);
+    inspectJson(m_image, QStringLiteral("--s19"), SRecordLayout::HeaderLine + records + SRecordLayout::EndLine,
+                {QStringLiteral("--address"), QStringLiteral("08000000"), QStringLiteral("--strict")}, &exitCode);
     QCOMPARE(exitCode, 0);
+}
+
+// Files of the same image written by independent tools, each in its own
+// layout, at addresses across a 64 KiB boundary, 2^31 and near 2^32: every
+// check that counts holds, the layout check notes the difference (and fails
+// with --strict), and without --address the image lies at the lowest address.
+void TestCli::inspectOtherToolsFiles_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<quint32>("address");
+
+    for (const char *tool : {"objcopy srec", "objcopy ihex", "srec_cat motorola", "srec_cat intel", "python intelhex"}) {
+        for (quint32 address : {0x08000000u, 0x0800F800u, 0x0000FF00u, 0x80000000u, 0xFFFFE000u})
+            QTest::addRow("%s at %08X", tool, address) << QString::fromLatin1(tool) << address;
+    }
+    QTest::newRow("srec_cat intel, type 02 segments") << QStringLiteral("srec_cat intel segmented") << 0x0000FF00u;
+}
+
+void TestCli::inspectOtherToolsFiles()
+{
+    QFETCH(QString, tool);
+    QFETCH(quint32, address);
+
+    const QString imagePath = path(QStringLiteral("tool-image.bin"));
+    const QString output = path(QStringLiteral("tool-output"));
+    QVERIFY(WriteFile(imagePath, m_image));
+    QFile::remove(output);
+    const quint32 startAddress = address + 0x123;
+    QString error;
+    bool written = false;
+    if (tool == QLatin1String("objcopy srec"))
+        written = ObjcopyFromBinary(imagePath, address, QStringLiteral("srec"), output, &error);
+    else if (tool == QLatin1String("objcopy ihex"))
+        written = ObjcopyFromBinary(imagePath, address, QStringLiteral("ihex"), output, &error);
+    else if (tool == QLatin1String("srec_cat motorola"))
+        written = SrecCatFromBinary(imagePath, address, {QStringLiteral("-motorola")}, output, &error);
+    else if (tool == QLatin1String("srec_cat intel"))
+        written = SrecCatFromBinary(imagePath, address, {QStringLiteral("-intel")}, output, &error);
+    else if (tool == QLatin1String("srec_cat intel segmented"))
+        written = SrecCatFromBinary(imagePath, address, {QStringLiteral("-intel"), QStringLiteral("-address-length=3")},
+                                    output, &error);
+    else
+        written = PythonIntelHexFromBinary(imagePath, address, startAddress, output, &error);
+    if (!written)
+        QSKIP(qPrintable(error));
+    const QByteArray text = ReadFile(output);
+    const QString format = text.startsWith(':') ? QStringLiteral("hex") : QStringLiteral("s19");
+    if (tool.contains(QLatin1String("objcopy")))
+        QVERIFY(text.contains("\r\n"));
+    if (tool.contains(QLatin1String("segmented")))
+        QVERIFY(text.contains(":02000002"));
+
+    const QString hexAddress = QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
+    for (const QStringList &arguments : {QStringList(), QStringList{QStringLiteral("--address"), hexAddress}}) {
+        int exitCode = -1;
+        const QJsonObject report = inspectJson(m_image, QLatin1String("--") + format, text, arguments, &exitCode);
+        const QJsonObject fileReport = report.value(format).toObject();
+        const QJsonObject checks = fileReport.value(QStringLiteral("checks")).toObject();
+        QVERIFY2(exitCode == 0, QJsonDocument(checks).toJson().constData());
+        QCOMPARE(FailedChecks(checks), QStringList{format + QLatin1String("-lines")});
+        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), hexAddress);
+        QCOMPARE(fileReport.value(QStringLiteral("dataBytes")).toInt(), m_image.size());
+        if (tool == QLatin1String("python intelhex")) {
+            QCOMPARE(fileReport.value(QStringLiteral("startAddress")).toString(),
+                     QStringLiteral("%1").arg(startAddress, 8, 16, QLatin1Char('0')).toUpper());
+            QCOMPARE(fileReport.value(QStringLiteral("startRecord")).toString(), QStringLiteral("type 05"));
+        }
+    }
+    int exitCode = -1;
+    inspectJson(m_image, QLatin1String("--") + format, text, {QStringLiteral("--strict")}, &exitCode);
+    QCOMPARE(exitCode, 1);
+}
+
+// Another tool's file edited as a fault would leave it: the verdict names
+// the first different byte, a gap, an overlap and data outside the image.
+void TestCli::inspectEditedToolFiles_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("failed");
+    QTest::addColumn<QString>("detail"); // in the data check's detail
+
+    const QString imagePath = path(QStringLiteral("edited-image.bin"));
+    QVERIFY(WriteFile(imagePath, m_image));
+    QString error;
+    const QString srecCatPath = path(QStringLiteral("edited.s19"));
+    const QString pythonPath = path(QStringLiteral("edited.hex"));
+    if (!SrecCatFromBinary(imagePath, 0x08000000, {QStringLiteral("-motorola")}, srecCatPath, &error)
+        || !PythonIntelHexFromBinary(imagePath, 0x08000000, std::nullopt, pythonPath, &error))
+        QSKIP(qPrintable(error));
+
+    // srec_cat: S0, S3 records of 32 bytes, S5 count; python-intelhex: type 04,
+    // then data records of 16 bytes, end-of-file record (this tool's layout).
+    const QList<QByteArray> srecCat = Lines(ReadFile(srecCatPath));
+    const QList<QByteArray> python = Lines(ReadFile(pythonPath));
+    QVERIFY(srecCat.at(1).startsWith("S325") && srecCat.constLast().startsWith("S5"));
+    QVERIFY(python.at(0) == ":020000040800F2" && python.at(1).startsWith(":10"));
+    auto edited = [](QList<QByteArray> lines, int index, const QByteArray &line) {
+        if (line.isEmpty())
+            lines.removeAt(index);
+        else
+            lines[index] = line;
+        return Joined(lines);
+    };
+    auto added = [](QList<QByteArray> lines, int index, const QByteArray &line) {
+        lines.insert(index, line);
+        return Joined(lines);
+    };
+    const QStringList data{"s19-data", "s19-lines"};
+    const QStringList counted{"s19-data", "s19-lines", "s19-records"}; // the S5 count no longer holds
+    // S3 data byte k is byte 5 + k after "S3"; Intel HEX data byte k is byte 4 + k after ':'.
+    QTest::newRow("srec_cat, a data byte")
+        << "s19" << edited(srecCat, 3, WithByte(srecCat.at(3), 5 + 20, 0x5D)) << data
+        << "line 4: byte at address 08000054 (image offset 84) is 5D, the image holds";
+    QTest::newRow("srec_cat, a record removed") << "s19" << edited(srecCat, 3, QByteArray()) << counted
+                                                << "gap: no data for image offsets 64-95 (addresses 08000040-0800005F";
+    QTest::newRow("srec_cat, a record given twice, one byte other")
+        << "s19" << added(srecCat, 5, WithByte(srecCat.at(2), 5 + 31, 0x5D)) << counted
+        << "overlap with different bytes: line 6: byte at address 0800003F (image offset 63) is 5D";
+    QTest::newRow("srec_cat, a record moved behind the image")
+        << "s19" << edited(srecCat, 2, WithByte(srecCat.at(2), 2, 0x14)) << data
+        << "gap: no data for image offsets 32-63";
+    QTest::newRow("python-intelhex, a data byte")
+        << "hex" << edited(python, 2, WithByte(python.at(2), 4 + 15, 0x5D)) << QStringList{"hex-data"}
+        << "line 3: byte at address 0800001F (image offset 31) is 5D, the image holds";
+    QTest::newRow("python-intelhex, a record removed")
+        << "hex" << edited(python, 3, QByteArray()) << QStringList{"hex-data", "hex-lines"}
+        << "gap: no data for image offsets 32-47";
+    QTest::newRow("python-intelhex, a record given twice, one byte other")
+        << "hex" << added(python, 5, WithByte(python.at(2), 4, 0x5D)) << QStringList{"hex-data", "hex-lines"}
+        << "overlap with different bytes: line 6: byte at address 08000010 (image offset 16) is 5D";
+    QTest::newRow("python-intelhex, a record moved behind the image")
+        << "hex" << edited(python, 1, WithByte(python.at(1), 1, 0x20)) << QStringList{"hex-data", "hex-lines"}
+        << "16 bytes outside the image's addresses 08000000-080013AB, the first on line 2 at address 08002000";
+}
+
+void TestCli::inspectEditedToolFiles()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, failed);
+    QFETCH(QString, detail);
+
+    int exitCode = -1;
+    const QJsonObject report = inspectJson(m_image, QLatin1String("--") + format, text,
+                                           {QStringLiteral("--address"), QStringLiteral("08000000")}, &exitCode);
+    QCOMPARE(exitCode, 1);
+    const QJsonObject checks = report.value(format).toObject().value(QStringLiteral("checks")).toObject();
+    QCOMPARE(FailedChecks(checks), failed);
+    const QString data = checks.value(format + QLatin1String("-data")).toObject().value(QStringLiteral("detail")).toString();
+    QVERIFY2(data.contains(detail), qPrintable(data));
+}
+
+// --source: the payload against the raw build output, in the text report,
+// the JSON report and the exit status.
+void TestCli::inspectSource()
+{
+    const QString image = path(QStringLiteral("engine.bin"));
+    const QString other = path(QStringLiteral("other-source.bin"));
+    QByteArray source = ReadFile(path(QStringLiteral("app.bin")));
+    source[4321] = char(source.at(4321) ^ 0x40);
+    QVERIFY(WriteFile(other, source));
+
+    const CliRun same = run({QStringLiteral("inspect"), image, QStringLiteral("--source"), QStringLiteral("app.bin")});
+    QCOMPARE(same.exitCode, 0);
+    QVERIFY2(same.out.contains("Source file app.bin"), same.out.constData());
+    QVERIFY(same.out.contains("ok   source           the 5000 payload bytes equal the source"));
+
+    const CliRun differs = run({QStringLiteral("inspect"), image, QStringLiteral("--source"), other, QStringLiteral("--json")});
+    QCOMPARE(differs.exitCode, 1);
+    const QJsonObject sourceReport = QJsonDocument::fromJson(differs.out).object().value(QStringLiteral("source")).toObject();
+    QCOMPARE(sourceReport.value(QStringLiteral("fileSize")).toInt(), SourceSize);
+    QCOMPARE(sourceReport.value(QStringLiteral("passed")).toBool(), false);
+    QVERIFY(sourceReport.value(QStringLiteral("checks")).toObject().value(QStringLiteral("source")).toObject()
+                .value(QStringLiteral("detail")).toString().startsWith(QStringLiteral("payload byte 4321 (image offset 4353)")));
 }
 
 // Our Intel HEX read back by two independent readers gives the stamped image,
@@ -917,6 +1280,10 @@ void TestCli::specialFilesRefusedAtOnce_data()
     QTest::newRow("inspect a FIFO") << QStringList{"inspect", "fifo"} << 2 << "not a regular file";
     QTest::newRow("inspect a FIFO as S-records") << QStringList{"inspect", "engine.bin", "--s19", "fifo"} << 2
                                                  << "not a regular file";
+    QTest::newRow("inspect a FIFO as Intel HEX") << QStringList{"inspect", "engine.bin", "--hex", "fifo"} << 2
+                                                 << "Intel HEX file \"fifo\" is not a regular file";
+    QTest::newRow("inspect a FIFO as source") << QStringList{"inspect", "engine.bin", "--source", "fifo"} << 2
+                                              << "source \"fifo\" is not a regular file";
 }
 
 void TestCli::specialFilesRefusedAtOnce()
@@ -1043,8 +1410,7 @@ void TestCli::helpShowsEveryOption()
     QCOMPARE(help.exitCode, 0);
     for (const char *option : {"--source", "--image", "--s19", "--hex", "--byte-order", "--address",
                                "--image-version", "--profile", "--settings", "--time", "SOURCE_DATE_EPOCH", "--json",
-                               "--source-path",
-                               "--image-path", "--s19-path", "--version", "Exit status"})
+                               "--source-path", "--image-path", "--s19-path", "--version", "--strict", "Exit status"})
         QVERIFY2(help.out.contains(option), option);
     QCOMPARE(help.out.count("Examples:"), 3);
 

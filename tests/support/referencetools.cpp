@@ -6,6 +6,9 @@
 namespace {
 
 constexpr int ToolTimeoutMs = 120000;
+// Debian's python3 sees Debian's modules (python3-intelhex); another python3
+// on PATH may not.
+const char DebianPython[] = "/usr/bin/python3";
 
 QString Hex(quint32 value)
 {
@@ -92,14 +95,49 @@ bool SrecCatIntelToBinary(const QString &hexPath, quint32 startAddress, const QS
 bool PythonIntelHexToBinary(const QString &hexPath, quint32 startAddress, qint64 size, QByteArray *bytes,
                             QString *error)
 {
-    // Debian's python3 sees Debian's modules; another python3 on PATH may not.
     const QString script = QStringLiteral(
         "import sys, intelhex\n"
         "ih = intelhex.IntelHex(sys.argv[1])\n"
         "start, size = int(sys.argv[2]), int(sys.argv[3])\n"
         "assert ih.minaddr() == start and ih.maxaddr() == start + size - 1, (ih.minaddr(), ih.maxaddr())\n"
         "sys.stdout.buffer.write(ih.tobinstr(start=start, size=size))\n");
-    return RunTool(QStringLiteral("/usr/bin/python3"),
+    return RunTool(QLatin1String(DebianPython),
                    {QStringLiteral("-c"), script, hexPath, QString::number(startAddress), QString::number(size)},
                    bytes, error);
+}
+
+bool ObjcopyFromBinary(const QString &binaryPath, quint32 address, const QString &format,
+                       const QString &outputPath, QString *error)
+{
+    return RunTool(QStringLiteral("objcopy"),
+                   {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"), format,
+                    QStringLiteral("--change-addresses=") + Hex(address), binaryPath, outputPath},
+                   nullptr, error);
+}
+
+bool SrecCatFromBinary(const QString &binaryPath, quint32 address, const QStringList &format,
+                       const QString &outputPath, QString *error)
+{
+    return RunTool(QStringLiteral("srec_cat"),
+                   QStringList{binaryPath, QStringLiteral("-binary"), QStringLiteral("-offset"), Hex(address),
+                               QStringLiteral("-o"), outputPath}
+                       + format,
+                   nullptr, error);
+}
+
+bool PythonIntelHexFromBinary(const QString &binaryPath, quint32 address, std::optional<quint32> startAddress,
+                              const QString &outputPath, QString *error)
+{
+    const QString script = QStringLiteral(
+        "import sys\n"
+        "from intelhex import IntelHex\n"
+        "hexfile = IntelHex()\n"
+        "hexfile.loadbin(sys.argv[1], offset=int(sys.argv[2], 16))\n"
+        "if sys.argv[3]:\n"
+        "    hexfile.start_addr = {'EIP': int(sys.argv[3], 16)}\n"
+        "hexfile.write_hex_file(sys.argv[4])\n");
+    return RunTool(QLatin1String(DebianPython),
+                   {QStringLiteral("-c"), script, binaryPath, Hex(address),
+                    startAddress ? Hex(*startAddress) : QString(), outputPath},
+                   nullptr, error);
 }

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
+
 // Independent tools that check what the engine writes: Python's binascii for
 // the CRC, srecord's srec_cat and binutils' objcopy for the S-records and
 // Intel HEX, Debian's python3-intelhex, sha256sum. Each returns false and
@@ -31,5 +33,21 @@ bool ObjcopyToSRecords(const QString &binaryPath, quint32 startAddress,
 bool SrecCatIntelToBinary(const QString &hexPath, quint32 startAddress, const QString &binaryPath, QString *error);
 bool PythonIntelHexToBinary(const QString &hexPath, quint32 startAddress, qint64 size, QByteArray *bytes,
                             QString *error);
+
+// A record file of a binary file loaded at address, as the tool writes it by
+// default: objcopy's "srec" or "ihex" output (CR LF line ends).
+bool ObjcopyFromBinary(const QString &binaryPath, quint32 address, const QString &format,
+                       const QString &outputPath, QString *error);
+
+// srec_cat's record file of a binary file loaded at address; format is the
+// output format and its options, e.g. {"-motorola"}, {"-intel"} or
+// {"-intel", "-address-length=3"} (type 02 segment records).
+bool SrecCatFromBinary(const QString &binaryPath, quint32 address, const QStringList &format,
+                       const QString &outputPath, QString *error);
+
+// Debian's python3-intelhex writing a binary file loaded at address, with a
+// type 05 start address record when one is given.
+bool PythonIntelHexFromBinary(const QString &binaryPath, quint32 address, std::optional<quint32> startAddress,
+                              const QString &outputPath, QString *error);
 
 #endif

@@ -1,0 +1,153 @@
+#include "intelhexlayoutcheck.h"
+
+#include "messagetext.h"
+#include "intelhex.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+using namespace IntelHexLayout;
+
+constexpr quint32 SegmentSize = 0x10000;
+
+int EndOfFileLength()
+{
+    return int(std::strlen(EndOfFileLine)) - 1;
+}
+
+QString EndOfFileText()
+{
+    return QString::fromLatin1(EndOfFileLine, EndOfFileLength());
+}
+
+QString LineFormDifference(const RecordLine &line)
+{
+    for (int i = 0; i < line.length; ++i) {
+        if (line.text[i] >= 'a' && line.text[i] <= 'f')
+            return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
+                .arg(QLatin1Char(line.text[i]))
+                .arg(i + 1);
+    }
+    if (line.end == LineEnd::CrLf)
+        return QStringLiteral("ends in CR LF (lines end in LF alone)");
+    if (line.end == LineEnd::None)
+        return QStringLiteral("no line feed at the end of the file");
+    return QString();
+}
+} // namespace
+
+void IntelHexLayoutCheck::differ(qint64 lineNumber, const QString &what)
+{
+    if (m_difference.isEmpty())
+        m_difference = QStringLiteral("line %1: %2").arg(lineNumber).arg(what);
+}
+
+void IntelHexLayoutCheck::unreadable(qint64 lineNumber, const QString &fault)
+{
+    differ(lineNumber, fault);
+}
+
+void IntelHexLayoutCheck::line(const RecordLine &line, const IntelHexRecord *record, const QString &fault)
+{
+    if (!m_difference.isEmpty())
+        return;
+    if (m_ended) {
+        differ(line.number, QStringLiteral("text after the end-of-file line"));
+        return;
+    }
+    if (line.isBlank()) {
+        differ(line.number, QStringLiteral("an empty line"));
+        return;
+    }
+    if (!record) {
+        differ(line.number, fault);
+        return;
+    }
+    switch (record->type) {
+    case Data:
+        dataRecord(line.number, *record);
+        break;
+    case ExtendedLinearAddress:
+        upperAddressRecord(line.number, *record);
+        break;
+    case EndOfFile:
+        if (line.length != EndOfFileLength() || std::memcmp(line.text, EndOfFileLine, size_t(line.length)) != 0)
+            differ(line.number, QStringLiteral("\"%1\" is not the end-of-file line \"%2\"")
+                                    .arg(QuotedText(line.text, line.length), EndOfFileText()));
+        else if (m_upperUnused)
+            differ(line.number, QStringLiteral("the end-of-file line follows a type 04 record without data"));
+        m_ended = true;
+        break;
+    default:
+        differ(line.number, QStringLiteral("a type %1 record; this tool writes only types 00, 04 and 01")
+                                .arg(HexDigits(record->type, 2)));
+        break;
+    }
+    const QString form = LineFormDifference(line);
+    if (!form.isEmpty())
+        differ(line.number, form);
+}
+
+void IntelHexLayoutCheck::dataRecord(qint64 lineNumber, const IntelHexRecord &record)
+{
+    const quint32 address = quint32(m_upper) << 16 | record.offset;
+    if (!m_firstAddress)
+        m_firstAddress = address;
+    // Records hold 16 bytes counted from the first address, cut at 64 KiB boundaries.
+    const quint32 full = std::min<quint32>(DataBytesPerRecord - (address - *m_firstAddress) % DataBytesPerRecord,
+                                           SegmentSize - (address & 0xFFFF));
+    if (m_nextAddress && address != *m_nextAddress)
+        differ(lineNumber, QStringLiteral("data record at address %1, expected %2 (each record follows the one before)")
+                               .arg(HexDigits(address, 8), HexDigits(*m_nextAddress, 8)));
+    else if (m_lastShort)
+        differ(lineNumber, QStringLiteral("a data record follows a short one (only the last holds fewer bytes)"));
+    else if (record.count == 0 || quint32(record.count) > full)
+        differ(lineNumber, QStringLiteral("holds %1 data bytes; the record at address %2 holds 1 to %3")
+                               .arg(record.count)
+                               .arg(HexDigits(address, 8))
+                               .arg(full));
+    m_lastShort = quint32(record.count) < full;
+    m_nextAddress = address + quint32(record.count);
+    m_upperUnused = false;
+    ++m_dataRecords;
+}
+
+void IntelHexLayoutCheck::upperAddressRecord(qint64 lineNumber, const IntelHexRecord &record)
+{
+    const quint16 upper = quint16(record.data[0] << 8 | record.data[1]);
+    if (record.offset != 0)
+        differ(lineNumber, QStringLiteral("a type 04 record with offset %1, not 0000").arg(HexDigits(record.offset, 4)));
+    else if (upper == m_upper)
+        differ(lineNumber, QStringLiteral("a type 04 record that does not change the upper address %1")
+                               .arg(HexDigits(upper, 4)));
+    else if (m_upperUnused)
+        differ(lineNumber, QStringLiteral("a type 04 record follows another without data between them"));
+    m_upper = upper;
+    m_upperUnused = true;
+    ++m_upperRecords;
+}
+
+void IntelHexLayoutCheck::finish(qint64 lineCount)
+{
+    if (!m_difference.isEmpty())
+        return;
+    if (lineCount == 0)
+        m_difference = QStringLiteral("the file is empty");
+    else if (!m_ended)
+        m_difference = QStringLiteral("the file ends after line %1 without the end-of-file line \"%2\"")
+                           .arg(lineCount)
+                           .arg(EndOfFileText());
+}
+
+InspectionCheck IntelHexLayoutCheck::verdict(const QString &name, bool counts) const
+{
+    if (!m_difference.isEmpty())
+        return {name, false, m_difference, counts};
+    return {name, true,
+            QStringLiteral("%1 data records in address order, %2 type 04 records where the upper address changes, "
+                           "end-of-file line")
+                .arg(m_dataRecords)
+                .arg(m_upperRecords),
+            counts};
+}

@@ -1,0 +1,81 @@
+#include "sourcecomparison.h"
+
+#include "deviceio.h"
+#include "messagetext.h"
+#include "imageheader.h"
+#include "imageinspection.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+QString DeviceError(const QIODevice *device)
+{
+    const QString error = device->errorString();
+    return error.isEmpty() ? QStringLiteral("read failed") : error;
+}
+} // namespace
+
+SourceComparison CompareWithSource(QIODevice *image, QIODevice *source)
+{
+    using namespace ImageLayout;
+    SourceComparison result;
+    if (image->isSequential() || source->isSequential()) {
+        result.readError = QStringLiteral("the image and the source must be files that can be read at any offset");
+        return result;
+    }
+    result.sourceSize = source->size();
+    const qint64 imageSize = image->size();
+    const QString name = SourceCheckName::Source();
+    if (imageSize < FrameSize) {
+        result.checks.append({name, false,
+                              QStringLiteral("the image is %1 bytes, too short for a header and a trailer").arg(imageSize)});
+        return result;
+    }
+    const qint64 payloadSize = imageSize - FrameSize;
+    if (!image->seek(HeaderSize)) {
+        result.readError = DeviceError(image);
+        return result;
+    }
+    if (!source->seek(0)) {
+        result.readError = DeviceError(source);
+        return result;
+    }
+
+    const qint64 common = std::min(payloadSize, result.sourceSize);
+    std::vector<quint8> payloadChunk(size_t(std::min(common, InspectionChunkSize)));
+    std::vector<quint8> sourceChunk(payloadChunk.size());
+    for (qint64 done = 0; done < common;) {
+        const qint64 want = std::min<qint64>(common - done, qint64(payloadChunk.size()));
+        const qint64 fromImage = ReadUpTo(image, payloadChunk.data(), want);
+        const qint64 fromSource = ReadUpTo(source, sourceChunk.data(), want);
+        if (fromImage != want || fromSource != want) {
+            result.readError = fromImage != want ? DeviceError(image) : DeviceError(source);
+            return result;
+        }
+        const auto mismatch = std::mismatch(payloadChunk.cbegin(), payloadChunk.cbegin() + want, sourceChunk.cbegin());
+        if (mismatch.first != payloadChunk.cbegin() + want) {
+            const qint64 offset = done + (mismatch.first - payloadChunk.cbegin());
+            QString detail = QStringLiteral("payload byte %1 (image offset %2) is %3, the source holds %4")
+                                 .arg(offset)
+                                 .arg(offset + HeaderSize)
+                                 .arg(HexDigits(*mismatch.first, 2), HexDigits(*mismatch.second, 2));
+            if (payloadSize != result.sourceSize)
+                detail += QStringLiteral("; the payload is %1 bytes, the source %2").arg(payloadSize).arg(result.sourceSize);
+            result.checks.append({name, false, detail});
+            return result;
+        }
+        done += want;
+    }
+    if (payloadSize != result.sourceSize)
+        result.checks.append({name, false,
+                              QStringLiteral("the payload is %1 bytes, the source %2; the first %3 are equal")
+                                  .arg(payloadSize)
+                                  .arg(result.sourceSize)
+                                  .arg(common)});
+    else
+        result.checks.append({name, true, QStringLiteral("the %1 payload bytes equal the source").arg(payloadSize)});
+    return result;
+}
