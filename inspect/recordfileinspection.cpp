@@ -3,6 +3,7 @@
 #include "messagetext.h"
 
 #include <QIODevice>
+#include <QStringList>
 
 RecordFileReading::RecordFileReading(QIODevice *image, std::optional<quint32> address) : m_image(image, address)
 {
@@ -13,8 +14,7 @@ void RecordFileReading::stop(qint64 lineNumber, const QString &what)
     if (m_stopped)
         return;
     m_stopped = true;
-    if (m_recordFault.isEmpty())
-        m_recordFault = QStringLiteral("line %1: %2").arg(lineNumber).arg(what);
+    m_stopFault = QStringLiteral("line %1: %2").arg(lineNumber).arg(what);
 }
 
 void RecordFileReading::recordFault(const QString &what)
@@ -56,10 +56,16 @@ RecordFileInspection RecordFileReading::finish(const RecordCheckNames &names, co
 
     const QString unread = QStringLiteral("not all records were read: the file is malformed (%1)").arg(names.records);
     m_result.checks.append(lines);
-    if (m_recordFault.isEmpty())
+    // A fault that did not stop the reading came before the one that did.
+    QStringList faults;
+    for (const QString &fault : {m_recordFault, m_stopFault}) {
+        if (!fault.isEmpty())
+            faults << fault;
+    }
+    if (faults.isEmpty())
         m_result.checks.append({names.records, true, records});
     else
-        m_result.checks.append({names.records, false, m_recordFault});
+        m_result.checks.append({names.records, false, faults.join(QStringLiteral("; "))});
 
     if (m_badChecksums > 0)
         m_result.checks.append({names.checksums, false,

@@ -77,6 +77,7 @@ private:
     PlacedImage m_image;
     RecordFileInspection m_result;
     bool m_stopped = false;
+    QString m_stopFault;
     QString m_recordFault;
     QString m_checksumFault;
     qint64 m_badChecksums = 0;

@@ -784,6 +784,10 @@ void TestCli::inspectSRecords_data()
                                     << QStringList{"s19-lines", "s19-records"}
                                     << QStringLiteral("line %1: the S5 record counts 313 data records, 315 precede it")
                                            .arg(last + 1);
+    QTest::newRow("S5 count wrong, then a line that is no record")
+        << Joined(lines.mid(0, 3) + QList<QByteArray>{"S5030001FB", "garbage"} + lines.mid(3)) << QString()
+        << AllSRecordChecks()
+        << "line 4: the S5 record counts 1 data records, 2 precede it; line 5: not an S-record line";
     QTest::newRow("byte count too large") << changed(2, QByteArray(lines.at(2)).replace(2, 2, "16")) << QString()
                                           << AllSRecordChecks() << "byte count";
     QTest::newRow("record of 17 bytes") << changed(2, "S31608000000" + QByteArray(34, '0') + "E1")
