@@ -4,6 +4,7 @@
 #include "conversionfields.h"
 #include "inspectionreport.h"
 #include "intelhexinspection.h"
+#include "messagetext.h"
 #include "srecordinspection.h"
 
 #include <QFile>
@@ -19,11 +20,11 @@ std::optional<QString> openForInspection(QFile &file, const QString &what)
 {
     const QFileInfo info(file.fileName());
     if (info.exists() && !info.isFile())
-        return QStringLiteral("%1 \"%2\" is not a regular file").arg(what, file.fileName());
+        return QStringLiteral("%1 %2 is not a regular file").arg(what, Quoted(file.fileName()));
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot open %1 \"%2\": %3").arg(what, file.fileName(), file.errorString());
+        return QStringLiteral("cannot open %1 %2: %3").arg(what, Quoted(file.fileName()), file.errorString());
     if (file.isSequential())
-        return QStringLiteral("%1 \"%2\" is not a regular file").arg(what, file.fileName());
+        return QStringLiteral("%1 %2 is not a regular file").arg(what, Quoted(file.fileName()));
     return std::nullopt;
 }
 } // namespace
@@ -96,7 +97,7 @@ int InspectCommand::run(const QStringList &arguments)
         const QString text = m_parser.value(m_address);
         address = ParseStartAddress(text);
         if (!address)
-            return UsageError(QStringLiteral("--address \"%1\" is not a hexadecimal number from 0 to FFFFFFFF").arg(text),
+            return UsageError(QStringLiteral("--address %1 is not a hexadecimal number from 0 to FFFFFFFF").arg(Quoted(text)),
                               m_help.command);
     }
     const bool strict = m_parser.isSet(m_strict);
@@ -135,24 +136,24 @@ int InspectCommand::run(const QStringList &arguments)
         PrintError(QStringLiteral("cannot read %1: %2").arg(paths, error));
         return int(ExitUsage);
     };
-    const QString imageName = QStringLiteral("\"%1\"").arg(report.imagePath);
+    const QString imageName = Quoted(report.imagePath);
     report.image = InspectImage(&image);
     if (!report.image.readError.isEmpty())
         return unreadable(QStringLiteral("image ") + imageName, report.image.readError);
     if (m_parser.isSet(m_srecord)) {
         report.srecords = InspectSRecords(&srecords, &image, address, strict);
         if (!report.srecords->readError.isEmpty())
-            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.srecordPath, imageName), report.srecords->readError);
+            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.srecordPath), imageName), report.srecords->readError);
     }
     if (m_parser.isSet(m_intelHex)) {
         report.intelHex = InspectIntelHex(&intelHex, &image, address, strict);
         if (!report.intelHex->readError.isEmpty())
-            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.intelHexPath, imageName), report.intelHex->readError);
+            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.intelHexPath), imageName), report.intelHex->readError);
     }
     if (m_parser.isSet(m_source)) {
         report.source = CompareWithSource(&image, &source);
         if (!report.source->readError.isEmpty())
-            return unreadable(QStringLiteral("\"%1\" or %2").arg(report.sourcePath, imageName), report.source->readError);
+            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.sourcePath), imageName), report.source->readError);
     }
 
     if (m_parser.isSet(m_json)) {

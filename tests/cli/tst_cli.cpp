@@ -521,6 +521,8 @@ void TestCli::exitStatus_data()
     QTest::newRow("inspect without image") << QStringList{QStringLiteral("inspect")} << none << 2 << "no image";
     QTest::newRow("inspect missing image") << QStringList{"inspect", "none.bin"} << none << 2 << "none.bin";
     QTest::newRow("inspect a folder") << QStringList{"inspect", "输出"} << none << 2 << "输出";
+    QTest::newRow("inspect a missing image, a line feed in its name")
+        << QStringList{"inspect", "no\nsuch.bin"} << none << 2 << "cannot open image \"no\\nsuch.bin\": ";
     QTest::newRow("inspect --address without --s19") << QStringList{"inspect", "app.bin", "--address", "0"} << none
                                                      << 2 << "--s19";
     QTest::newRow("inspect --strict without a record file")
