@@ -37,7 +37,7 @@ constexpr quint32 TimeTextSeconds = 1796826600;
 constexpr quint32 BerlinGapSeconds = 1774751400; // 2026-03-29 02:30:00, skipped by Berlin's clocks
 constexpr quint32 SourceDateEpoch = 1765289400;
 
-// The design's worked example: "abc", version 100, stamped 2018-04-02 12:00:00.
+// The image format's worked example: "abc", version 100, stamped 2018-04-02 12:00:00.
 const QByteArray WorkedExample = QByteArray::fromHex(
     "27000000" "BB44AA55" "401BC25A" "0000" "6400" "01000000" "00000000000000000000" "0104"
     "616263" "9DD60000");
