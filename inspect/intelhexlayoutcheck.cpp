@@ -21,20 +21,6 @@ QString EndOfFileText()
     return QString::fromLatin1(EndOfFileLine, EndOfFileLength());
 }
 
-QString LineFormDifference(const RecordLine &line)
-{
-    for (int i = 0; i < line.length; ++i) {
-        if (line.text[i] >= 'a' && line.text[i] <= 'f')
-            return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
-                .arg(QLatin1Char(line.text[i]))
-                .arg(i + 1);
-    }
-    if (line.end == LineEnd::CrLf)
-        return QStringLiteral("ends in CR LF (lines end in LF alone)");
-    if (line.end == LineEnd::None)
-        return QStringLiteral("no line feed at the end of the file");
-    return QString();
-}
 } // namespace
 
 void IntelHexLayoutCheck::differ(qint64 lineNumber, const QString &what)
@@ -84,7 +70,7 @@ void IntelHexLayoutCheck::line(const RecordLine &line, const IntelHexRecord *rec
                                 .arg(HexDigits(record->type, 2)));
         break;
     }
-    const QString form = LineFormDifference(line);
+    const QString form = WrittenFormDifference(line);
     if (!form.isEmpty())
         differ(line.number, form);
 }

@@ -67,3 +67,18 @@ QString QuotedText(const char *text, int length)
         quoted += QStringLiteral("...");
     return quoted;
 }
+
+QString WrittenFormDifference(const RecordLine &line)
+{
+    for (int i = 0; i < line.length; ++i) {
+        if (line.text[i] >= 'a' && line.text[i] <= 'f')
+            return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
+                .arg(QLatin1Char(line.text[i]))
+                .arg(i + 1);
+    }
+    if (line.end == LineEnd::CrLf)
+        return QStringLiteral("ends in CR LF (lines end in LF alone)");
+    if (line.end == LineEnd::None)
+        return QStringLiteral("no line feed at the end of the file");
+    return QString();
+}

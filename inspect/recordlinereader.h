@@ -48,6 +48,10 @@ private:
     RecordLine m_line;
 };
 
+// What differs in a line's form from the lines this tool writes (upper-case
+// hex, LF alone), or an empty text.
+QString WrittenFormDifference(const RecordLine &line);
+
 // A line as it can be quoted in a one-line message: bytes that are not
 // printable ASCII are written as \xNN, and a long line is cut short ("...").
 QString QuotedText(const char *text, int length);

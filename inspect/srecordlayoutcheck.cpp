@@ -24,22 +24,6 @@ QString FixedText(const char *fixed)
     return QString::fromLatin1(fixed, FixedLength(fixed));
 }
 
-// What differs in the form of a line this tool could have written, or an
-// empty text.
-QString LineFormDifference(const RecordLine &line)
-{
-    for (int i = 0; i < line.length; ++i) {
-        if (line.text[i] >= 'a' && line.text[i] <= 'f')
-            return QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
-                .arg(QLatin1Char(line.text[i]))
-                .arg(i + 1);
-    }
-    if (line.end == LineEnd::CrLf)
-        return QStringLiteral("ends in CR LF (lines end in LF alone)");
-    if (line.end == LineEnd::None)
-        return QStringLiteral("no line feed at the end of the file");
-    return QString();
-}
 } // namespace
 
 void SRecordLayoutCheck::differ(qint64 lineNumber, const QString &what)
@@ -87,7 +71,7 @@ void SRecordLayoutCheck::line(const RecordLine &line, const SRecord *record, con
         differ(line.number, QStringLiteral("text after the end line"));
         break;
     }
-    const QString form = LineFormDifference(line);
+    const QString form = WrittenFormDifference(line);
     if (!form.isEmpty())
         differ(line.number, form);
 }
