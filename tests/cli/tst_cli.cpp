@@ -106,6 +106,31 @@ QByteArray Joined(const QList<QByteArray> &lines)
     return text;
 }
 
+// A file's lines, and the file with one of them changed, removed or added.
+struct LineEdits
+{
+    const QList<QByteArray> &lines;
+
+    QByteArray changed(int index, const QByteArray &line) const
+    {
+        QList<QByteArray> copy = lines;
+        copy[index] = line;
+        return Joined(copy);
+    }
+    QByteArray without(int index) const
+    {
+        QList<QByteArray> copy = lines;
+        copy.removeAt(index);
+        return Joined(copy);
+    }
+    QByteArray inserted(int index, const QByteArray &line) const
+    {
+        QList<QByteArray> copy = lines;
+        copy.insert(index, line);
+        return Joined(copy);
+    }
+};
+
 // Changes one data byte of an S3 line and repairs its checksum.
 QByteArray WithDataByte(const QByteArray &line, int dataIndex, quint8 value)
 {
@@ -726,21 +751,7 @@ void TestCli::inspectSRecords_data()
 
     const QList<QByteArray> lines = Lines(m_srecords);
     const int last = lines.size() - 1; // the S7 line
-    auto changed = [&lines](int index, const QByteArray &line) {
-        QList<QByteArray> copy = lines;
-        copy[index] = line;
-        return Joined(copy);
-    };
-    auto without = [&lines](int index) {
-        QList<QByteArray> copy = lines;
-        copy.removeAt(index);
-        return Joined(copy);
-    };
-    auto inserted = [&lines](int index, const QByteArray &line) {
-        QList<QByteArray> copy = lines;
-        copy.insert(index, line);
-        return Joined(copy);
-    };
+    const LineEdits edit{lines};
     const QStringList none;
     const QStringList data{"s19-data"};
     const QStringList layout{"s19-lines"};
@@ -749,17 +760,17 @@ void TestCli::inspectSRecords_data()
     QTest::newRow("at its address") << m_srecords << "8000000" << none << QString();
     QTest::newRow("at another address") << m_srecords << "08000010" << data << "line 2";
     QTest::newRow("data byte changed, checksum repaired")
-        << changed(4, WithDataByte(lines.at(4), 7, 0xA5)) << QString() << data << "line 5";
-    QTest::newRow("data digit changed") << changed(4, OtherDigit(lines.at(4), 14)) << QString()
+        << edit.changed(4, WithDataByte(lines.at(4), 7, 0xA5)) << QString() << data << "line 5";
+    QTest::newRow("data digit changed") << edit.changed(4, OtherDigit(lines.at(4), 14)) << QString()
                                         << QStringList{"s19-checksums", "s19-data"} << "line 5";
-    QTest::newRow("checksum changed") << changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
+    QTest::newRow("checksum changed") << edit.changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
                                       << QStringList{"s19-checksums"} << "line 10";
-    QTest::newRow("record missing in the middle") << without(9) << QString() << QStringList{"s19-data", "s19-lines"}
+    QTest::newRow("record missing in the middle") << edit.without(9) << QString() << QStringList{"s19-data", "s19-lines"}
                                                   << "gap: no data for image offsets 128-143";
-    QTest::newRow("last record missing") << without(last - 1) << QString() << data
+    QTest::newRow("last record missing") << edit.without(last - 1) << QString() << data
                                          << "gap: no data for image offsets 5024-5035";
-    QTest::newRow("record repeated") << inserted(3, lines.at(2)) << QString() << layout << "line 4";
-    QTest::newRow("record repeated with another byte") << inserted(3, WithDataByte(lines.at(2), 0, 0xA5)) << QString()
+    QTest::newRow("record repeated") << edit.inserted(3, lines.at(2)) << QString() << layout << "line 4";
+    QTest::newRow("record repeated with another byte") << edit.inserted(3, WithDataByte(lines.at(2), 0, 0xA5)) << QString()
                                                        << QStringList{"s19-data", "s19-lines"}
                                                        << "overlap with different bytes: line 4";
     QTest::newRow("records in reverse order")
@@ -769,20 +780,20 @@ void TestCli::inspectSRecords_data()
                return records;
            }() + QList<QByteArray>{lines.constLast()})
         << QString() << layout << "line 3: record at address 08001390, expected 080013AC";
-    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower().replace(0, 1, "S")) << QString() << layout
+    QTest::newRow("lower-case hex") << edit.changed(3, lines.at(3).toLower().replace(0, 1, "S")) << QString() << layout
                                     << "line 4: lower-case";
     QTest::newRow("CR LF line ends") << QByteArray(m_srecords).replace("\n", "\r\n") << QString() << layout
                                      << "line 1: ends in CR LF";
-    QTest::newRow("S3 record with CR LF") << changed(2, lines.at(2) + '\r') << QString() << layout << "CR LF";
-    QTest::newRow("other header line") << changed(0, "S00600004844521B") << QString() << layout << "line 1";
-    QTest::newRow("other end line") << changed(last, "S70500000000FA") << QString() << layout
+    QTest::newRow("S3 record with CR LF") << edit.changed(2, lines.at(2) + '\r') << QString() << layout << "CR LF";
+    QTest::newRow("other header line") << edit.changed(0, "S00600004844521B") << QString() << layout << "line 1";
+    QTest::newRow("other end line") << edit.changed(last, "S70500000000FA") << QString() << layout
                                     << QStringLiteral("line %1").arg(last + 1);
-    QTest::newRow("no end line") << without(last) << QString() << layout << "without the end line";
-    QTest::newRow("empty lines") << inserted(5, "") + "\n" << QString() << layout << "line 6: an empty line";
+    QTest::newRow("no end line") << edit.without(last) << QString() << layout << "without the end line";
+    QTest::newRow("empty lines") << edit.inserted(5, "") + "\n" << QString() << layout << "line 6: an empty line";
     QTest::newRow("text after the end line") << m_srecords + "S9030000FC\n" << QString() << AllSRecordChecks()
                                              << "after the end record";
-    QTest::newRow("S5 count right") << inserted(last, "S503013BC0") << QString() << layout << "S5";
-    QTest::newRow("S5 count wrong") << inserted(last, "S5030139C2") << QString()
+    QTest::newRow("S5 count right") << edit.inserted(last, "S503013BC0") << QString() << layout << "S5";
+    QTest::newRow("S5 count wrong") << edit.inserted(last, "S5030139C2") << QString()
                                     << QStringList{"s19-lines", "s19-records"}
                                     << QStringLiteral("line %1: the S5 record counts 313 data records, 315 precede it")
                                            .arg(last + 1);
@@ -790,16 +801,16 @@ void TestCli::inspectSRecords_data()
         << Joined(lines.mid(0, 3) + QList<QByteArray>{"S5030001FB", "garbage"} + lines.mid(3)) << QString()
         << AllSRecordChecks()
         << "line 4: the S5 record counts 1 data records, 2 precede it; line 5: not an S-record line";
-    QTest::newRow("byte count too large") << changed(2, QByteArray(lines.at(2)).replace(2, 2, "16")) << QString()
+    QTest::newRow("byte count too large") << edit.changed(2, QByteArray(lines.at(2)).replace(2, 2, "16")) << QString()
                                           << AllSRecordChecks() << "byte count";
-    QTest::newRow("record of 17 bytes") << changed(2, "S31608000000" + QByteArray(34, '0') + "E1")
+    QTest::newRow("record of 17 bytes") << edit.changed(2, "S31608000000" + QByteArray(34, '0') + "E1")
                                         << QString() << QStringList{"s19-data", "s19-lines"} << "line 3";
-    QTest::newRow("S4 record") << inserted(3, "S4030000FC") << QString() << AllSRecordChecks()
+    QTest::newRow("S4 record") << edit.inserted(3, "S4030000FC") << QString() << AllSRecordChecks()
                                << "'4' is not a record type";
     QTest::newRow("no line feed at the end") << m_srecords.chopped(1) << QString() << layout << "no line feed";
-    QTest::newRow("overlong line") << changed(5, lines.at(5) + QByteArray(600, '0')) << QString()
+    QTest::newRow("overlong line") << edit.changed(5, lines.at(5) + QByteArray(600, '0')) << QString()
                                    << AllSRecordChecks() << "longer";
-    QTest::newRow("NUL in a record") << changed(5, QByteArray(lines.at(5)).replace(20, 1, QByteArray(1, '\0')))
+    QTest::newRow("NUL in a record") << edit.changed(5, QByteArray(lines.at(5)).replace(20, 1, QByteArray(1, '\0')))
                                      << QString() << AllSRecordChecks() << "byte 0x00";
     QTest::newRow("empty file") << QByteArray("") << QString() << QStringList{"s19-data", "s19-lines", "s19-records"}
                                 << "the file is empty";
@@ -871,21 +882,7 @@ void TestCli::inspectIntelHex_data()
     const QList<QByteArray> lines = Lines(m_intelHex);
     QCOMPARE(lines.constFirst(), QByteArray(":020000040800F2"));
     const int last = lines.size() - 1; // the end-of-file line
-    auto changed = [&lines](int index, const QByteArray &line) {
-        QList<QByteArray> copy = lines;
-        copy[index] = line;
-        return Joined(copy);
-    };
-    auto without = [&lines](int index) {
-        QList<QByteArray> copy = lines;
-        copy.removeAt(index);
-        return Joined(copy);
-    };
-    auto inserted = [&lines](int index, const QByteArray &line) {
-        QList<QByteArray> copy = lines;
-        copy.insert(index, line);
-        return Joined(copy);
-    };
+    const LineEdits edit{lines};
     const QStringList none;
     const QStringList data{"hex-data"};
     const QStringList layout{"hex-lines"};
@@ -895,33 +892,33 @@ void TestCli::inspectIntelHex_data()
     QTest::newRow("at another address") << m_intelHex << "07FFFFF0" << data << "line 2";
     // Data byte 0 of a data record is byte 4 of its line.
     QTest::newRow("data byte changed, checksum repaired")
-        << changed(4, WithByte(lines.at(4), 4 + 7, 0xA5)) << QString() << data
+        << edit.changed(4, WithByte(lines.at(4), 4 + 7, 0xA5)) << QString() << data
         << "line 5: byte at address 08000037 (image offset 55)";
-    QTest::newRow("checksum changed") << changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
+    QTest::newRow("checksum changed") << edit.changed(9, OtherDigit(lines.at(9), lines.at(9).size() - 1)) << QString()
                                       << QStringList{"hex-checksums"} << "line 10";
-    QTest::newRow("record missing") << without(9) << QString() << QStringList{"hex-data", "hex-lines"}
+    QTest::newRow("record missing") << edit.without(9) << QString() << QStringList{"hex-data", "hex-lines"}
                                     << "gap: no data for image offsets 128-143";
     QTest::newRow("record given again with another byte")
-        << inserted(3, WithByte(lines.at(2), 4, 0xA5)) << QString() << QStringList{"hex-data", "hex-lines"}
+        << edit.inserted(3, WithByte(lines.at(2), 4, 0xA5)) << QString() << QStringList{"hex-data", "hex-lines"}
         << "overlap with different bytes: line 4";
-    QTest::newRow("lower-case hex") << changed(3, lines.at(3).toLower()) << QString() << layout << "line 4: lower-case";
+    QTest::newRow("lower-case hex") << edit.changed(3, lines.at(3).toLower()) << QString() << layout << "line 4: lower-case";
     QTest::newRow("CR LF line ends") << QByteArray(m_intelHex).replace("\n", "\r\n") << QString() << layout
                                      << "line 1: ends in CR LF";
-    QTest::newRow("type 05 start address") << inserted(1, ":0400000508000123CB") << QString() << layout
+    QTest::newRow("type 05 start address") << edit.inserted(1, ":0400000508000123CB") << QString() << layout
                                            << "line 2: a type 05 record";
-    QTest::newRow("type 03 start address") << inserted(1, ":0400000300001234B3") << QString() << layout
+    QTest::newRow("type 03 start address") << edit.inserted(1, ":0400000300001234B3") << QString() << layout
                                            << "line 2: a type 03 record";
-    QTest::newRow("redundant type 04") << inserted(1, lines.constFirst()) << QString() << layout
+    QTest::newRow("redundant type 04") << edit.inserted(1, lines.constFirst()) << QString() << layout
                                        << "line 2: a type 04 record that does not change";
-    QTest::newRow("no end-of-file record") << without(last) << QString() << QStringList{"hex-lines", "hex-records"}
+    QTest::newRow("no end-of-file record") << edit.without(last) << QString() << QStringList{"hex-lines", "hex-records"}
                                            << "without the end-of-file record";
     QTest::newRow("record after the end-of-file record") << m_intelHex + lines.at(3) + '\n' << QString()
                                                          << AllIntelHexChecks() << "after the end-of-file record";
-    QTest::newRow("record type 06") << inserted(3, ":00000006FA") << QString() << AllIntelHexChecks()
+    QTest::newRow("record type 06") << edit.inserted(3, ":00000006FA") << QString() << AllIntelHexChecks()
                                     << "record type 06 is not one of 00 to 05";
-    QTest::newRow("type 04 of three bytes") << changed(0, ":03000004080000F1") << QString() << AllIntelHexChecks()
+    QTest::newRow("type 04 of three bytes") << edit.changed(0, ":03000004080000F1") << QString() << AllIntelHexChecks()
                                             << "a type 04 record holds 3 data bytes, not 2";
-    QTest::newRow("no record mark") << changed(3, lines.at(3).mid(1)) << QString() << AllIntelHexChecks()
+    QTest::newRow("no record mark") << edit.changed(3, lines.at(3).mid(1)) << QString() << AllIntelHexChecks()
                                     << "line 4: not an Intel HEX line";
     QTest::newRow("empty file") << QByteArray("") << QString() << QStringList{"hex-data", "hex-lines", "hex-records"}
                                 << "the file is empty";
