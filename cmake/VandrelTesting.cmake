@@ -1,4 +1,4 @@
-find_package(Qt5 REQUIRED COMPONENTS Test)
+find_package(Qt${QT_VERSION_MAJOR} REQUIRED COMPONENTS Test)
 
 set(VANDREL_TEST_ENV
     QT_QPA_PLATFORM=offscreen
@@ -12,7 +12,7 @@ set(VANDREL_TEST_ENV
 function(vandrel_add_qtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBRARIES})
+    target_link_libraries(${name} PRIVATE Qt${QT_VERSION_MAJOR}::Test ${ARG_LIBRARIES})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${VANDREL_TEST_ENV}")
 endfunction()

@@ -3,23 +3,68 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTextCodec>
 #include <QVariant>
+#include <QtGlobal>
+
+#include <optional>
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include <QTextCodec>
+#else
+#include <QStringDecoder>
+#endif
 
 namespace {
 
-const char Utf8CodecName[] = "UTF-8";
+constexpr QChar ByteOrderMark(0xFEFF);
+
+// Whole UTF-8, or nothing when the bytes are not valid UTF-8.
+std::optional<QString> DecodeUtf8(const QByteArray &bytes)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QTextCodec::ConverterState state;
+    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars != 0 || state.remainingChars != 0)
+        return std::nullopt;
+#else
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+#endif
+    return text;
+}
+
+// Text that is not UTF-8 came from an editor that saves in the local 8-bit
+// code page: the ANSI code page on Windows. Where the local encoding is UTF-8
+// itself, it most likely came from a Chinese Windows editor: GB18030, a
+// superset of the GBK such editors write.
+QString DecodeLegacyText(const QByteArray &bytes)
+{
+#ifdef Q_OS_WIN
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return QTextCodec::codecForLocale()->toUnicode(bytes);
+#else
+    return QStringDecoder(QStringDecoder::System)(bytes);
+#endif
+#else
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return QTextCodec::codecForName("GB18030")->toUnicode(bytes);
+#else
+    return QStringDecoder("GB18030")(bytes);
+#endif
+#endif
+}
 
 // Users save the file from any editor: UTF-8 (with or without a byte-order
-// mark) is taken as such, anything else was written in the local 8-bit code
-// page (the ANSI code page on Windows).
-QTextCodec *CodecForSettingsText(const QByteArray &bytes)
+// mark) is taken as such, anything else in the legacy code page.
+QString DecodeSettingsText(const QByteArray &bytes)
 {
-    QTextCodec *utf8 = QTextCodec::codecForName(Utf8CodecName);
-    QTextCodec::ConverterState state;
-    utf8->toUnicode(bytes.constData(), bytes.size(), &state);
-    const bool validUtf8 = state.invalidChars == 0 && state.remainingChars == 0;
-    return validUtf8 ? utf8 : QTextCodec::codecForLocale();
+    const std::optional<QString> utf8 = DecodeUtf8(bytes);
+    QString text = utf8 ? *utf8 : DecodeLegacyText(bytes);
+    if (text.startsWith(ByteOrderMark))
+        text.remove(0, 1);
+    return text;
 }
 
 bool WriteSnapshot(QTemporaryFile &snapshot, const QByteArray &bytes)
@@ -48,19 +93,22 @@ ProfileSettings::ProfileSettings(const QString &fileName)
 {
     QFile file(fileName);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    m_text = DecodeSettingsText(bytes);
 
-    // QSettings keeps every parsed INI file in a process-wide cache, keyed by
-    // path, and parses it again only when its size or time stamp changed; a
-    // cached file also keeps the codec of its first reader. Parsing a private
-    // copy of the bytes just read sees the file as it is now, decoded with the
-    // codec chosen for exactly these bytes. Without a copy, read it in place.
-    const QString parsedFile = !bytes.isEmpty() && WriteSnapshot(m_snapshot, bytes)
+    // QSettings reads INI files as UTF-8 only (Qt 6), and keeps every parsed
+    // file in a process-wide cache, keyed by path, that it parses again only
+    // when the size or time stamp changed. Parsing a private UTF-8 copy of the
+    // text just read sees the file as it is now, decoded as these very bytes
+    // need. Without a copy (no writable temporary folder), read it in place.
+    const QString parsedFile
+        = !bytes.isEmpty() && WriteSnapshot(m_snapshot, m_text.toUtf8())
         ? m_snapshot.fileName()
         : fileName;
     m_settings = std::make_unique<QSettings>(parsedFile, QSettings::IniFormat);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // Sections are parsed at the first read, so the codec set here applies.
-    m_settings->setIniCodec(CodecForSettingsText(bytes));
-    m_text = CodecForSettingsText(bytes)->toUnicode(bytes);
+    m_settings->setIniCodec("UTF-8");
+#endif
 }
 
 int ProfileSettings::declaredDeviceCount() const

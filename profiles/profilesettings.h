@@ -26,8 +26,9 @@ struct ProfilePaths
 };
 
 // One reading of the settings file. Text is UTF-8 (with or without a
-// byte-order mark); a file that is not valid UTF-8 is read in the local
-// 8-bit encoding. Missing keys give their defaults; the file is never written.
+// byte-order mark); a file that is not valid UTF-8 is read in the ANSI code
+// page on Windows, and as GB18030 (which covers GBK) elsewhere. Missing keys
+// give their defaults; the file is never written.
 class ProfileSettings
 {
 public:
