@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Starts the real window program under Xvfb in a copy of examples/, converts
-# the first example profile through "转换", leaves through "退出" and expects
-# exit status 0. Usage: window_smoke.sh PROGRAM EXAMPLES_DIR [CLI CLOCK]
+# Starts the real window program under Xvfb on a copy of examples/, given as
+# its project folder from another working directory; converts the first
+# example profile through "转换", leaves through "退出" and expects exit status
+# 0. Then (without CLOCK) starts it on a folder that does not exist and
+# expects the warning box instead of the window, and exit status 1.
+# Usage: window_smoke.sh PROGRAM EXAMPLES_DIR [CLI CLOCK]
 # With CLI and CLOCK (a faketime date), the window runs with its clock set to
 # CLOCK, and vandrel-cli under the same clock must write the same files.
 set -euo pipefail
@@ -29,9 +32,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-cp -R "$examples"/. "$work"/
-rm -f "$work"/out/*.bin "$work"/out/*.s19
-cd "$work"
+mkdir "$work/project" "$work/elsewhere"
+cp -R "$examples"/. "$work/project"/
+rm -f "$work"/project/out/*.bin "$work"/project/out/*.s19
+cd "$work/elsewhere"
 
 fail() { echo "window_smoke: $*" >&2; exit 1; }
 # Waits up to a minute for a window whose title matches, while the program runs.
@@ -47,9 +51,9 @@ press() { xdotool windowfocus "$1"; sleep 0.3; shift; xdotool key "$@"; }
 
 unset QT_QPA_PLATFORM
 if [ -n "$clock" ]; then
-    faketime "$clock" "$program" &
+    faketime "$clock" "$program" "$work/project" &
 else
-    "$program" &
+    "$program" "$work/project" &
 fi
 pid=$!
 
@@ -63,7 +67,8 @@ box=$(find_window '^(提示|警告)$') || true
 title=$(xdotool getwindowname "$box")
 press "$box" space
 [ "$title" = "提示" ] || fail "转换 showed \"$title\" instead of \"提示\""
-[ -s out/main_board_app.bin ] && [ -s out/main_board_app.s19 ] || fail "转换 wrote no output"
+[ -s ../project/out/main_board_app.bin ] && [ -s ../project/out/main_board_app.s19 ] \
+    || fail "转换 wrote no output in the project folder"
 
 # Back on the window, focus is on "转换" again.
 press "$window" Tab space
@@ -77,7 +82,23 @@ wait "$pid" || status=$?
 pid=
 [ "$status" -eq 0 ] || fail "exit status $status"
 
+# A project folder that does not exist: a warning, no window.
+if [ -z "$clock" ]; then
+    "$program" "$work/no such project" &
+    pid=$!
+    box=$(find_window '^警告$') || true
+    [ -n "$box" ] || fail "no warning box for a missing project folder"
+    xdotool search --onlyvisible --name '^Vandrel$' >/dev/null 2>&1 \
+        && fail "the window opened on a missing project folder"
+    press "$box" space
+    status=0
+    wait "$pid" || status=$?
+    pid=
+    [ "$status" -eq 1 ] || fail "exit status $status after the warning, 1 expected"
+fi
+
 if [ -n "$clock" ]; then
+    cd "$work/project"
     faketime "$clock" "$cli" convert --profile 0 --image out/cli.bin --s19 out/cli.s19 2>cli.err \
         || fail "vandrel-cli under the clock $clock failed: $(cat cli.err)"
     cmp out/main_board_app.bin out/cli.bin || fail "the window and vandrel-cli wrote different images at $clock"

@@ -1,0 +1,50 @@
+#include "projectfolder.h"
+
+#include "commandline.h"
+#include "profilesettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString Warning(const QString &text, const QString &path)
+{
+    return text + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+QString EnterProjectFolder(const QStringList &arguments)
+{
+    const WindowArguments parsed = ParseWindowArguments(arguments);
+    if (!parsed.problem.isEmpty())
+        return parsed.problem;
+    if (parsed.project.isEmpty())
+        return QString();
+
+    const QFileInfo project(parsed.project);
+    if (!project.exists())
+        return Warning(QStringLiteral("项目文件夹找不到！"), parsed.project);
+
+    QString folder = project.absoluteFilePath();
+    if (!project.isDir()) {
+        // A file stands for its folder only when it is that folder's settings file.
+        folder = project.absolutePath();
+        if (QFileInfo(QDir(folder), SettingsFileName()) != project)
+            return Warning(QStringLiteral("请打开项目文件夹或其中的VandrelSet.ini文件！"), parsed.project);
+    }
+
+    const QString settingsPath = QDir(folder).filePath(SettingsFileName());
+    if (!QFileInfo::exists(settingsPath))
+        return Warning(QStringLiteral("项目文件夹中没有VandrelSet.ini文件！"), folder);
+    QFile settings(settingsPath);
+    if (!QFileInfo(settingsPath).isFile() || !settings.open(QIODevice::ReadOnly))
+        return Warning(QStringLiteral("VandrelSet.ini文件无法读取！"), settingsPath);
+    settings.close();
+
+    if (!QDir::setCurrent(folder))
+        return Warning(QStringLiteral("项目文件夹无法打开！"), folder);
+    return QString();
+}

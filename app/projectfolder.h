@@ -1,0 +1,15 @@
+#ifndef VANDREL_APP_PROJECTFOLDER_H
+#define VANDREL_APP_PROJECTFOLDER_H
+
+#include <QString>
+#include <QStringList>
+
+// vandrel [FOLDER | FOLDER/VandrelSet.ini]: makes the project folder the
+// working directory before the window reads its settings, so the relative
+// paths in them keep their meaning. Without an argument the working directory
+// stays. Takes the program's arguments, the program name first. Returns the
+// warning to show instead of the window when the argument names no project
+// whose settings can be read (the working directory then stays), else "".
+QString EnterProjectFolder(const QStringList &arguments);
+
+#endif

@@ -1,0 +1,166 @@
+#include "mainwindow.h"
+#include "projectfolder.h"
+#include "testfiles.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QString canonical(const QString &path)
+{
+    return QDir(path).canonicalPath();
+}
+
+} // namespace
+
+// vandrel [FOLDER | FOLDER/VandrelSet.ini], in a scratch tree:
+//   project/      VandrelSet.ini with relative paths, fw/app.bin, out/, notes.txt
+//   empty/        no settings file
+//   odd/          VandrelSet.ini is a folder
+//   elsewhere/    the working directory at start
+class TestProjectFolder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void arguments_data();
+    void arguments();
+    void relativePathsResolveAgainstTheFolder();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_previousDir;
+};
+
+void TestProjectFolder::init()
+{
+    m_previousDir = QDir::currentPath();
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    QDir root(m_root->path());
+    for (const char *folder : {"project/fw", "project/out", "empty", "odd/VandrelSet.ini", "elsewhere"})
+        QVERIFY(root.mkpath(QLatin1String(folder)));
+    QVERIFY(WriteFile(root.filePath(QStringLiteral("project/VandrelSet.ini")),
+                      "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\n"
+                      "PBin=fw/app.bin\nNBin=out/app_out.bin\nNS19=out/app.s19\n"));
+    QVERIFY(WriteFile(root.filePath(QStringLiteral("project/fw/app.bin")), QByteArray(300, '\x5A')));
+    QVERIFY(WriteFile(root.filePath(QStringLiteral("project/notes.txt")), "notes"));
+    QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("elsewhere"))));
+}
+
+void TestProjectFolder::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+    m_root.reset();
+}
+
+void TestProjectFolder::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after the program name, relative to the scratch tree
+    QTest::addColumn<bool>("absolute");         // given as absolute paths, else relative to elsewhere/
+    QTest::addColumn<QString>("folder");        // the working directory afterwards
+    QTest::addColumn<QString>("warning");       // first line of the warning, "" for none
+    QTest::addColumn<QString>("named");         // what the warning names
+
+    const QString none;
+    QTest::newRow("no argument") << QStringList() << false << "elsewhere" << none << none;
+    QTest::newRow("folder") << QStringList{"project"} << true << "project" << none << none;
+    QTest::newRow("folder, relative") << QStringList{"project"} << false << "project" << none << none;
+    QTest::newRow("folder with a trailing slash") << QStringList{"project/"} << false << "project" << none << none;
+    QTest::newRow("its settings file") << QStringList{"project/VandrelSet.ini"} << true << "project" << none
+                                       << none;
+    QTest::newRow("its settings file, relative") << QStringList{"project/VandrelSet.ini"} << false << "project"
+                                                 << none << none;
+
+    QTest::newRow("missing") << QStringList{"nothing here"} << true << "elsewhere"
+                             << QStringLiteral("项目文件夹找不到！") << "nothing here";
+    QTest::newRow("another file of the folder") << QStringList{"project/notes.txt"} << true << "elsewhere"
+                                                << QStringLiteral("请打开项目文件夹或其中的VandrelSet.ini文件！")
+                                                << "notes.txt";
+    QTest::newRow("folder without settings") << QStringList{"empty"} << true << "elsewhere"
+                                             << QStringLiteral("项目文件夹中没有VandrelSet.ini文件！") << "empty";
+    QTest::newRow("settings that cannot be read") << QStringList{"odd"} << true << "elsewhere"
+                                                  << QStringLiteral("VandrelSet.ini文件无法读取！") << "odd";
+    QTest::newRow("two folders") << QStringList{"project", "empty"} << true << "elsewhere"
+                                 << QStringLiteral("只能打开一个项目文件夹！") << "empty";
+    QTest::newRow("unknown option") << QStringList{"--bogus", "project"} << false << "elsewhere"
+                                    << QStringLiteral("命令行选项不正确！") << "--bogus";
+}
+
+void TestProjectFolder::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, absolute);
+    QFETCH(QString, folder);
+    QFETCH(QString, warning);
+    QFETCH(QString, named);
+
+    QStringList commandLine{QStringLiteral("vandrel")};
+    for (const QString &argument : arguments) {
+        if (argument.startsWith(QLatin1Char('-')))
+            commandLine.append(argument);
+        else if (absolute)
+            commandLine.append(QDir(m_root->path()).filePath(argument));
+        else
+            commandLine.append(QStringLiteral("../") + argument);
+    }
+
+    const QString shown = EnterProjectFolder(commandLine);
+    QCOMPARE(shown.section(QLatin1Char('\n'), 0, 0), warning);
+    QVERIFY2(shown.section(QLatin1Char('\n'), 1).contains(named), qPrintable(shown));
+    QCOMPARE(canonical(QDir::currentPath()), canonical(QDir(m_root->path()).filePath(folder)));
+}
+
+// Started from another folder with the project's settings file, the window
+// shows the profile's relative paths and the conversion reads and writes
+// them inside the project.
+void TestProjectFolder::relativePathsResolveAgainstTheFolder()
+{
+    const QString project = QDir(m_root->path()).filePath(QStringLiteral("project"));
+    QCOMPARE(EnterProjectFolder({QStringLiteral("vandrel"), project + QStringLiteral("/VandrelSet.ini")}),
+             QString());
+
+    const MainWindow window;
+    const auto fields = window.centralWidget()->findChildren<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    QStringList texts;
+    for (const QLineEdit *field : fields)
+        texts.append(field->text());
+    QVERIFY2(texts.contains(QStringLiteral("fw/app.bin")) && texts.contains(QStringLiteral("out/app.s19")),
+             qPrintable(texts.join(QLatin1Char(','))));
+
+    QPushButton *convert = nullptr;
+    for (QPushButton *button : window.centralWidget()->findChildren<QPushButton *>()) {
+        if (button->text() == QStringLiteral("转换"))
+            convert = button;
+    }
+    QVERIFY(convert);
+    QString boxText;
+    QTimer::singleShot(0, &window, [&boxText]() {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    convert->click();
+    QCOMPARE(boxText, QStringLiteral("转换成功！"));
+
+    QCOMPARE(ReadFile(project + QStringLiteral("/out/app_out.bin")).size(), 300 + 36);
+    QVERIFY(ReadFile(project + QStringLiteral("/out/app.s19")).startsWith("S0"));
+    QVERIFY(QDir(m_root->path() + QStringLiteral("/elsewhere")).isEmpty());
+}
+
+QTEST_MAIN(TestProjectFolder)
+#include "tst_projectfolder.moc"
