@@ -5,13 +5,18 @@ set -euo pipefail
 
 packages=(
     cmake g++ make              # the build
-    qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test
+    qt6-base-dev                # Qt 6 Core, Gui, Widgets, Test
+    qt6-qpa-plugins             # Qt 6 platform plugins: the window under Xvfb and offscreen
+    qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test: the tests also build with Qt 5
     clang libclang-rt-dev       # libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
     time                        # GNU time: peak memory in bench/cli-bench.py
     xvfb xauth xdotool          # the window smoke test and the run command
     faketime                    # a fixed clock for the window and vandrel-cli in the tests
     fonts-wqy-microhei          # Chinese glyphs in the window
+    help2man                    # man pages from the programs' own --help
+    dpkg-dev file               # Debian packages: dpkg-shlibdeps computes their dependencies
+    desktop-file-utils          # desktop-file-validate on the desktop entry
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: plain, then under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzz target for about a minute.
+# Builds and runs every test with Qt 6 and again with Qt 5 (the package
+# check, the desktop entry and the bash completion among them), then under
+# AddressSanitizer and UndefinedBehaviorSanitizer with Qt 6, then the fuzz
+# target for about a minute. Compiler warnings fail the plain builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,11 +10,18 @@ scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure
+for qt in 6 5; do
+    build=build
+    [ "$qt" = 6 ] || build=build-qt$qt
+    echo "== Qt $qt: $build"
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_QT_MAJOR=$qt \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+    cmake --build "$build" -j"$jobs"
+    ctest --test-dir "$build" --output-on-failure
+done
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON -DVANDREL_BUILD_BENCH=OFF
+echo "== Qt 6 under ASan and UBSan: build-asan"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON -DVANDREL_BUILD_BENCH=OFF -DVANDREL_QT_MAJOR=6
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure
 

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The bash completion of vandrel-cli, driven as bash drives it: commands,
+# each command's options, file arguments and profile indices.
+# Usage: completion_test.sh PROGRAM COMPLETION_SCRIPT EXAMPLES_DIR
+set -uo pipefail
+
+program=$1
+script=$2
+examples=$3
+# shellcheck source=/dev/null
+source "$script"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -R "$examples"/. "$work"/
+mkdir -p "$work/fw"
+touch "$work/fw/app.bin" "$work/fw/app.s19" "$work/fw/notes.txt"
+cd "$work"
+
+failures=0
+# complete "expected words" word...: completes the last word of the line.
+complete_line() {
+    local expected=$1
+    shift
+    COMP_WORDS=("$program" "$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _vandrel_cli
+    local got=
+    [ ${#COMPREPLY[@]} -gt 0 ] && got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
+    if [ "$got" != "$expected" ]; then
+        echo "completion_test: 'vandrel-cli $*' gave '$got', expected '$expected'" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+complete_line "--help --version convert inspect profiles " ""
+complete_line "convert " conv
+complete_line "--s19-path --settings --source-path " profiles --s
+complete_line "--s19 --settings --source " convert --image-version 101 --s
+complete_line "--address --help --help-all --json --s19 " inspect x.bin --
+complete_line "fw/app.bin " convert --source fw/
+complete_line "fw/app.s19 " convert --s19 fw/
+complete_line "VandrelSet.ini " convert --settings V
+complete_line "firmware fw out " inspect ""
+complete_line "0 1 2 " convert --settings VandrelSet.ini --profile ""
+complete_line "" convert --address 0
+
+if [ "$failures" -ne 0 ]; then
+    echo "completion_test: $failures failures" >&2
+    exit 1
+fi
+echo "completion_test: passed"
