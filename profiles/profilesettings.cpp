@@ -42,17 +42,18 @@ std::optional<QString> DecodeUtf8(const QByteArray &bytes)
 QString DecodeLegacyText(const QByteArray &bytes)
 {
 #ifdef Q_OS_WIN
+    return QString::fromLocal8Bit(bytes);
+#else
+    // A Qt built without its big codecs or ICU knows no GB18030.
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    return QTextCodec::codecForLocale()->toUnicode(bytes);
+    if (QTextCodec *gb18030 = QTextCodec::codecForName("GB18030"))
+        return gb18030->toUnicode(bytes);
 #else
-    return QStringDecoder(QStringDecoder::System)(bytes);
+    QStringDecoder gb18030("GB18030");
+    if (gb18030.isValid())
+        return gb18030(bytes);
 #endif
-#else
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    return QTextCodec::codecForName("GB18030")->toUnicode(bytes);
-#else
-    return QStringDecoder("GB18030")(bytes);
-#endif
+    return QString::fromLocal8Bit(bytes);
 #endif
 }
 
