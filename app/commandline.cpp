@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -70,14 +71,14 @@ std::optional<int> AnswerOnConsole(int argc, char *argv[])
     DescribeCommandLine(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
         Print(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(ApplicationName), parser.errorText()));
-        return 2;
+        return WindowExitUsage;
     }
     if (parser.isSet(QStringLiteral("version"))) {
         Print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(ApplicationName), QStringLiteral(VANDREL_VERSION)));
-        return 0;
+        return EXIT_SUCCESS;
     }
     Print(stdout, HelpText(parser));
-    return 0;
+    return EXIT_SUCCESS;
 }
 
 WindowArguments ParseWindowArguments(const QStringList &arguments)

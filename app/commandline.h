@@ -10,6 +10,12 @@
 //   vandrel [FOLDER | FOLDER/VandrelSet.ini]
 //   vandrel --help | --version
 
+// Exit statuses of the window program besides the event loop's own.
+enum WindowExitStatus {
+    WindowExitNoProject = 1, // the project argument was refused with a warning box
+    WindowExitUsage = 2,     // --help or --version with an unknown option
+};
+
 // Answers --help and --version on the console, before any window system is
 // opened, so they work without a display. Returns the exit status when the
 // program ends here, nothing when the window is to open.

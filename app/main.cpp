@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     const QString problem = EnterProjectFolder(QApplication::arguments());
     if (!problem.isEmpty()) {
         QMessageBox::warning(nullptr, QStringLiteral("警告"), problem, QMessageBox::Ok, QMessageBox::NoButton);
-        return 1;
+        return WindowExitNoProject;
     }
 
     MainWindow window;
