@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -R "$examples"/. "$work"/
 mkdir -p "$work/fw"
-touch "$work/fw/app.bin" "$work/fw/app.s19" "$work/fw/notes.txt"
+touch "$work/fw/app.bin" "$work/fw/app.s19" "$work/fw/app.hex" "$work/fw/notes.txt"
 cd "$work"
 
 failures=0
@@ -41,6 +41,8 @@ complete_line "--s19 --settings --source " convert --image-version 101 --s
 complete_line "--address --help --help-all --json --s19 " inspect x.bin --
 complete_line "fw/app.bin " convert --source fw/
 complete_line "fw/app.s19 " convert --s19 fw/
+complete_line "fw/app.hex " convert --hex fw/
+complete_line "big " convert --byte-order b
 complete_line "VandrelSet.ini " convert --settings V
 complete_line "firmware fw out " inspect ""
 complete_line "0 1 2 " convert --settings VandrelSet.ini --profile ""
