@@ -14,7 +14,7 @@ if(VANDREL_BUILD_GUI)
 endif()
 vandrel_add_man_page(vandrel-cli vandrel-cli cli "stamp firmware images and check them, on the command line"
     SEE_ALSO ${vandrel_man_pages})
-vandrel_add_man_page(vandrel-cli-convert vandrel-cli cli "write a stamped firmware image and its S-record file"
+vandrel_add_man_page(vandrel-cli-convert vandrel-cli cli "write a stamped firmware image and its S-record or Intel HEX file"
     COMMAND convert SEE_ALSO ${vandrel_man_pages})
 vandrel_add_man_page(vandrel-cli-profiles vandrel-cli cli "list the device profiles of a Vandrel settings file"
     COMMAND profiles SEE_ALSO ${vandrel_man_pages})
@@ -80,9 +80,9 @@ set(CPACK_COMPONENT_CLI_DESCRIPTION
     "stamp firmware images and write their S-record files (command line)
 vandrel-cli prepares a microcontroller firmware image for an update: from a
 raw image (.bin) it writes a new image with a 32-byte stamped header and a
-CRC-16 trailer, and a Motorola S-record file (.s19) of it. It reads device
-profiles from VandrelSet.ini, and checks a stamped image and its S-record
-file before they are flashed. It needs QtCore only.")
+CRC-16 trailer, and a Motorola S-record file (.s19) or an Intel HEX file of
+it. It reads device profiles from VandrelSet.ini, and checks a stamped image
+and its S-record file before they are flashed. It needs QtCore only.")
 
 if(VANDREL_BUILD_GUI)
     list(APPEND CPACK_COMPONENTS_ALL window)
