@@ -22,7 +22,9 @@ for tool in $tools; do
     fi
 done
 if [ -z "${VANDREL_SMOKE_DISPLAY:-}" ]; then
-    exec env VANDREL_SMOKE_DISPLAY=1 xvfb-run -a "$0" "$@"
+    # -noreset: the server would otherwise reset when the window program,
+    # its last client, quits, and refuse the next start for a moment.
+    exec env VANDREL_SMOKE_DISPLAY=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 
 work=$(mktemp -d)
