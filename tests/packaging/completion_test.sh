@@ -38,7 +38,10 @@ complete_line "--help --version convert inspect profiles " ""
 complete_line "convert " conv
 complete_line "--s19-path --settings --source-path " profiles --s
 complete_line "--s19 --settings --source " convert --image-version 101 --s
-complete_line "--address --help --help-all --json --s19 " inspect x.bin --
+# Each command's own options, not another's.
+complete_line "--json " inspect x.bin --j
+complete_line "" inspect x.bin --image-v
+complete_line "--image-version " convert --image-v
 complete_line "fw/app.bin " convert --source fw/
 complete_line "fw/app.s19 " convert --s19 fw/
 complete_line "fw/app.hex " convert --hex fw/
