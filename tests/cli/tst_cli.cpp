@@ -1321,22 +1321,25 @@ void TestCli::interruptedRunKeepsPreviousFiles()
 
     QTemporaryDir out(path(QStringLiteral("interrupted-XXXXXX")));
     QVERIFY(out.isValid());
-    writeLargeSource(QStringLiteral("large.bin"), 100);
+    if (!QFile::exists(path(QStringLiteral("large.bin"))))
+        writeLargeSource(QStringLiteral("large.bin"), 100);
     const QString image = out.filePath(QStringLiteral("large.bin"));
     const QString srecords = out.filePath(QStringLiteral("large.s19"));
-    const QStringList convert{QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("large.bin"),
-                              QStringLiteral("--image"), image, QStringLiteral("--s19"), srecords,
-                              QStringLiteral("--address"), QStringLiteral("08000000"),
-                              QStringLiteral("--image-version"), QStringLiteral("1")};
-    const CliRun first = run(convert + QStringList{QStringLiteral("--time"), QStringLiteral("2026-01-01 00:00:00")});
+    const auto convert = [&](const char *source, const char *time) {
+        return QStringList{QStringLiteral("convert"), QStringLiteral("--source"), QLatin1String(source),
+                           QStringLiteral("--image"), image, QStringLiteral("--s19"), srecords,
+                           QStringLiteral("--address"), QStringLiteral("08000000"), QStringLiteral("--image-version"),
+                           QStringLiteral("1"), QStringLiteral("--time"), QLatin1String(time)};
+    };
+    // The previous pair, of a small source: what matters is that it stays.
+    const CliRun first = run(convert("app.bin", "2026-01-01 00:00:00"));
     QVERIFY2(first.exitCode == 0, first.err.constData());
     const QByteArray previousImage = ReadFile(image);
     const QByteArray previousSRecords = ReadFile(srecords);
     const QStringList previousEntries = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
 
     // Stopped once it has written part of its temporary image.
-    std::unique_ptr<QProcess> second(start(convert + QStringList{QStringLiteral("--time"),
-                                                                 QStringLiteral("2026-01-02 00:00:00")}));
+    std::unique_ptr<QProcess> second(start(convert("large.bin", "2026-01-02 00:00:00")));
     QVERIFY(second->waitForStarted());
     QElapsedTimer waited;
     waited.start();
@@ -1364,7 +1367,7 @@ void TestCli::interruptedRunKeepsPreviousFiles()
         return;
     }
     // SIGKILL left its lock behind: the next run sees that its process is gone.
-    const CliRun third = run(convert + QStringList{QStringLiteral("--time"), QStringLiteral("2026-01-03 00:00:00")});
+    const CliRun third = run(convert("app.bin", "2026-01-03 00:00:00"));
     QVERIFY2(third.exitCode == 0, third.err.constData());
     QVERIFY(ReadFile(image) != previousImage);
 }
@@ -1373,7 +1376,7 @@ void TestCli::interruptedRunKeepsPreviousFiles()
 // the pair on disk is whole. Runs onto other outputs go on side by side.
 void TestCli::concurrentRuns()
 {
-    writeLargeSource(QStringLiteral("shared.bin"), 100);
+    writeLargeSource(QStringLiteral("shared.bin"), 50);
     auto convert = [](const QString &name) {
         return QStringList{QStringLiteral("convert"), QStringLiteral("--source"), QStringLiteral("shared.bin"),
                            QStringLiteral("--image"), name + QStringLiteral(".bin"), QStringLiteral("--s19"),
