@@ -106,7 +106,10 @@ if ! apt-cache showsrc "$source_package" | grep -qx "Version: $pinned_version"; 
     [ -n "$version" ] || { echo "windows-qt: the archive has no $source_package $upstream_version" >&2; false; }
     echo "windows-qt: $pinned_version is gone from the archive, taking $version"
 fi
-apt-get source -qq "$source_package=$version"
+# As root, apt would hand the download to its _apt user, who cannot write here.
+sandbox=()
+[ "$(id -u)" -eq 0 ] && sandbox=(-o APT::Sandbox::User=root)
+apt-get source -qq "${sandbox[@]}" "$source_package=$version"
 srcdir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name "$source_package-*" | head -n 1)
 [ -d "$srcdir" ] || { echo "windows-qt: no unpacked source folder in $work" >&2; false; }
 

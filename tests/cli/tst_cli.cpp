@@ -982,6 +982,8 @@ void TestCli::inspectOtherToolsFiles()
 {
     QFETCH(QString, tool);
     QFETCH(quint32, address);
+    if (!ReferenceToolsAvailable)
+        QSKIP(ReferenceToolsAbsent);
 
     const QString imagePath = path(QStringLiteral("tool-image.bin"));
     const QString output = path(QStringLiteral("tool-output"));
@@ -1041,6 +1043,8 @@ void TestCli::inspectEditedToolFiles_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("failed");
     QTest::addColumn<QString>("detail"); // in the data check's detail
+    if (!ReferenceToolsAvailable)
+        QSKIP(ReferenceToolsAbsent);
 
     const QString imagePath = path(QStringLiteral("edited-image.bin"));
     QVERIFY(WriteFile(imagePath, m_image));

@@ -64,6 +64,11 @@ convert_row sixteen 16 3 8000abc 65535
 convert_row seventeen 17 4 0x08000000 100
 convert_row odd-size 5000 5 FFFF0000 7
 convert_row last-byte-at-ffffffff 100 6 FFFFFF78 101
+convert_row near-64-kib 65500 13 08000000 101
+convert_row above-7fffffff 100 14 80000000 101
+convert_row inspect-chunk-edge 262141 15 0 101
+convert_row two-inspect-chunks 524284 16 0 101
+convert_row one-mib 1048576 17 08000000 101
 convert_row one-mib-and-three 1048579 7 08000000 101
 convert_row three-mib-and-seventeen 3145745 8 20000000 65535
 
