@@ -1,27 +1,50 @@
 #include "clioutput.h"
 
+#include "consoledevice.h"
+
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 
+namespace {
+// A text stream on stdout or stderr: UTF-8 into the device, which hands it
+// on as a Windows console or a pipe needs it.
+class ConsoleStream
+{
+public:
+    explicit ConsoleStream(FILE *file) : m_device(file), m_stream(&m_device)
+    {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        m_stream.setCodec("UTF-8"); // Qt 6 streams write UTF-8 by default
+#endif
+    }
+
+    QTextStream &stream() { return m_stream; }
+
+private:
+    ConsoleDevice m_device;
+    QTextStream m_stream;
+};
+} // namespace
+
 QTextStream &StandardOutput()
 {
-    static QTextStream stream(stdout);
-    return stream;
+    static ConsoleStream output(stdout);
+    return output.stream();
 }
 
 QTextStream &StandardError()
 {
-    static QTextStream stream(stderr);
-    return stream;
+    static ConsoleStream error(stderr);
+    return error.stream();
 }
 
 bool WriteStandardOutput(const QByteArray &bytes)
 {
-    StandardOutput().flush();
-    QFile output;
-    return output.open(stdout, QIODevice::WriteOnly) && output.write(bytes) == bytes.size() && output.flush();
+    // Through the same device: a pipe gets the bytes, a console wide text.
+    QTextStream &stream = StandardOutput();
+    stream.flush();
+    return stream.status() == QTextStream::Ok && stream.device()->write(bytes) == bytes.size();
 }
 
 void PrintError(const QString &message)

@@ -11,11 +11,14 @@ enum ExitStatus {
     ExitUsage = 2,   // bad command line, or a file that cannot be read
 };
 
+// UTF-8 with LF line ends to a pipe or file, on every platform; wide text
+// to a Windows console, which shows it whatever its code page.
 QTextStream &StandardOutput();
 QTextStream &StandardError();
 
-// Bytes as they are (UTF-8 JSON) on stdout, after any text already queued;
-// false when they cannot be written.
+// UTF-8 bytes (JSON) on stdout, after any text already queued: as they are
+// to a pipe or file, as wide text to a Windows console; false when they
+// cannot be written.
 bool WriteStandardOutput(const QByteArray &bytes);
 
 // "vandrel-cli: message" on stderr.

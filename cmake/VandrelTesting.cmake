@@ -7,6 +7,16 @@ set(VANDREL_TEST_ENV
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "VANDREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 
+# Cross-built for Windows, the tests run under Wine: it hands no QT_* variable
+# to a program (WINEQT_* arrive as QT_*), windows need its X11 driver (run
+# CTest under Xvfb), and the Linux file system is drive Z:.
+set(VANDREL_TEST_PATH_PREFIX "")
+if(CMAKE_CROSSCOMPILING AND WIN32)
+    set(VANDREL_TEST_PATH_PREFIX "Z:")
+    set(VANDREL_TEST_ENV WINEQT_FORCE_STDERR_LOGGING=1 WINEDEBUG=-all
+        "VANDREL_SOURCE_DIR=Z:${CMAKE_SOURCE_DIR}")
+endif()
+
 # vandrel_add_qtest(NAME SOURCES src... [LIBRARIES lib...])
 # One QtTest program, registered with CTest and run offscreen.
 function(vandrel_add_qtest name)

@@ -99,6 +99,10 @@ ConversionResult ConversionRun::checkSource()
         return failure(ConversionStatus::SourceNotFound,
                        QStringLiteral("cannot open source image %1: %2").arg(Quoted(path), m_source.errorString()));
     m_sourceIdentity = FileIdentity::ofOpenFile(m_source);
+    // Without it no output could be told apart from the source.
+    if (!m_sourceIdentity.isValid())
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("cannot tell which file source image %1 is").arg(Quoted(path)));
     m_sourceSize = m_source.size();
 
     const qint64 imageSize = m_sourceSize + ImageLayout::FrameSize;

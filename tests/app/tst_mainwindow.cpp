@@ -266,6 +266,9 @@ void TestMainWindow::initTestCase()
     // A zone far from UTC, so that a stamp of anything but the local wall
     // clock would show.
     qputenv("TZ", "CST-8");
+    // A native dialog (Windows, a GTK desktop) is no widget that the tests
+    // can reach and close: it would block.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 void TestMainWindow::init()

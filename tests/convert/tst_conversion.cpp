@@ -74,8 +74,28 @@ FileState Snapshot(const QString &path)
 
 std::filesystem::path FsPath(const QString &path)
 {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
+
+#ifdef Q_OS_WIN
+// The same folder through another drive letter, or "" when there is none.
+// Wine maps C: to drive_c in its prefix and Z: to the Linux root, so
+// Z:<prefix>\drive_c reaches every file of C:.
+QString OtherDriveSpelling(const QString &folder)
+{
+    QString prefix = qEnvironmentVariable("WINECONFIGDIR");
+    if (prefix.startsWith(QLatin1String("\\??\\")))
+        prefix.remove(0, 4);
+    if (prefix.isEmpty() || !folder.startsWith(QLatin1String("C:"), Qt::CaseInsensitive))
+        return QString();
+    const QString alias = QDir::fromNativeSeparators(prefix) + QStringLiteral("/drive_c") + folder.mid(2);
+    return QFileInfo(alias).isDir() ? alias : QString();
+}
+#endif
 
 // Everything in a folder, hidden files included: temporary files and locks
 // must not stay behind.
@@ -170,10 +190,14 @@ private slots:
 #endif
 
 private:
-    QString resolved(QString path) const { return path.replace(QStringLiteral("%D"), m_dir->path()); }
+    QString resolved(QString path) const
+    {
+        return path.replace(QStringLiteral("%D"), m_dir->path()).replace(QStringLiteral("%Z"), m_otherDrive);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDirectory;
+    QString m_otherDrive; // the fixture folder through another drive letter (Windows)
 };
 
 void TestConversion::init()
@@ -195,11 +219,16 @@ void TestConversion::init()
     QVERIFY(QFile::setPermissions(resolved(QStringLiteral("%D/readonly.out")),
                                   QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
+#ifndef Q_OS_WIN
+    // On Windows QFile::link makes .lnk shortcuts, which the file system does not follow.
     QVERIFY(QFile::link(resolved(QStringLiteral("%D/source.bin")),
                         resolved(QStringLiteral("%D/link-to-source.bin"))));
     // Dangling: names new.bin, which no run here has made.
     QVERIFY(QFile::link(resolved(QStringLiteral("%D/new.bin")),
                         resolved(QStringLiteral("%D/link-to-new.s19"))));
+#else
+    m_otherDrive = OtherDriveSpelling(m_dir->path());
+#endif
     std::error_code error;
     std::filesystem::create_hard_link(FsPath(resolved(QStringLiteral("%D/source.bin"))),
                                       FsPath(resolved(QStringLiteral("%D/hard-source.bin"))), error);
@@ -211,6 +240,8 @@ void TestConversion::init()
 
 void TestConversion::cleanup()
 {
+    // Windows deletes no read-only file, so the folder would stay behind.
+    QFile::setPermissions(resolved(QStringLiteral("%D/readonly.out")), QFile::ReadOwner | QFile::WriteOwner);
     QDir::setCurrent(m_previousDirectory);
     m_dir.reset();
 }
@@ -292,6 +323,10 @@ void TestConversion::refusals_data()
     row("S-records = source", source, newImage, source, S::SRecordPathInvalid, "is the source image");
     row("S-records = source, symbolic link", source, oldImage, QStringLiteral("%D/link-to-source.bin"),
         S::SRecordPathInvalid, "is the source image");
+    row("S-records = source, hard link", source, newImage, QStringLiteral("%D/hard-source.bin"),
+        S::SRecordPathInvalid, "is the source image");
+    row("S-records = source, through ..", source, oldImage, QStringLiteral("%D/folder/../source.bin"),
+        S::SRecordPathInvalid, "is the source image");
     row("S-records = image", source, newImage, newImage, S::SRecordPathInvalid, "is the new image too");
     row("S-records = image, relative", source, newImage, QStringLiteral("new.bin"), S::SRecordPathInvalid,
         "is the new image too");
@@ -301,6 +336,28 @@ void TestConversion::refusals_data()
         "is the new image too");
     row("S-record file being written by another run", source, oldImage, oldSRecords, S::SRecordPathInvalid,
         "is being written by another conversion", Setup::SRecordsLocked);
+
+#ifdef Q_OS_WIN
+    // Spellings that reach the source on Windows only: letter case, a
+    // trailing dot, another drive letter for the same volume (%Z).
+    const char *windowsSpellings[][2] = {{"upper case", "%D/SOURCE.BIN"},
+                                         {"mixed case", "%D/Source.Bin"},
+                                         {"trailing dot", "%D/source.bin."},
+                                         {"other drive letter", "%Z/source.bin"},
+                                         {"other drive letter, upper case, ..", "%Z/FOLDER/../SOURCE.BIN"},
+                                         {"other drive letter, hard link", "%Z/hard-source.bin"}};
+    for (const auto &spelling : windowsSpellings) {
+        const QString path = QString::fromLatin1(spelling[1]);
+        row(qPrintable(QStringLiteral("image = source, %1").arg(QLatin1String(spelling[0]))), source, path,
+            newSRecords, S::ImagePathInvalid, "is the source image");
+        row(qPrintable(QStringLiteral("S-records = source, %1").arg(QLatin1String(spelling[0]))), source,
+            oldImage, path, S::SRecordPathInvalid, "is the source image");
+    }
+    row("source through the other drive letter, image = source", QStringLiteral("%Z/source.bin"), source,
+        newSRecords, S::ImagePathInvalid, "is the source image");
+    row("S-records = image through the other drive letter", source, oldImage, QStringLiteral("%Z/old.bin"),
+        S::SRecordPathInvalid, "is the new image too");
+#endif
 
 #ifdef Q_OS_UNIX
     // Nothing may block in open(): a FIFO is refused before it is opened.
@@ -369,6 +426,12 @@ void TestConversion::refusals()
     QFETCH(QString, detail);
     QFETCH(Setup, setup);
 
+#ifdef Q_OS_WIN
+    if ((source + image + srecords).contains(QStringLiteral("link-to-")))
+        QSKIP("symbolic links: QFile::link makes .lnk shortcuts on Windows");
+    if ((source + image + srecords).contains(QStringLiteral("%Z")) && m_otherDrive.isEmpty())
+        QSKIP("no second drive letter reaches the fixture folder (under Wine, Z: does)");
+#endif
     const Paths paths{resolved(source), resolved(image), resolved(srecords), resolved(hex)};
     detail = resolved(detail);
     std::unique_ptr<QLockFile> otherRun;

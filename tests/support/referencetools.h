@@ -15,6 +15,17 @@
 // Runs a program to its end; its standard output goes to output (if given).
 bool RunTool(const QString &program, const QStringList &arguments, QByteArray *output, QString *error);
 
+// The tools are Linux programs. On Windows, scripts/test-windows.sh compares
+// the files that the Windows build writes under Wine with the Linux build's,
+// byte for byte, instead.
+#ifdef Q_OS_WIN
+constexpr bool ReferenceToolsAvailable = false;
+#else
+constexpr bool ReferenceToolsAvailable = true;
+#endif
+constexpr char ReferenceToolsAbsent[] =
+    "the reference tools are Linux programs; test-windows.sh compares with the Linux build instead";
+
 // binascii.crc_hqx(contents of path, 0), which is CRC-16/XMODEM.
 bool PythonCrcHqx(const QString &path, quint16 *crc, QString *error);
 
