@@ -10,7 +10,7 @@
 # Leaves build-windows/vandrel-VERSION-windows-x64.zip: both programs (static,
 # no DLLs), the examples and a short README.
 #
-# The first run builds Qt (scripts/windows-qt.sh, about 15 minutes on two
+# The first run builds Qt (scripts/windows-qt.sh, about 25 minutes on two
 # cores); later runs reuse it. VANDREL_JOBS=N sets the compile jobs (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."

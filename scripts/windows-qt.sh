@@ -7,7 +7,7 @@
 #   VANDREL_WINDOWS_QT=DIR   install there instead of ~/.cache/vandrel/...
 #   VANDREL_JOBS=N           parallel compile jobs (default 2)
 #
-# The first run takes about 15 minutes on two cores; later runs find the
+# The first run takes about 25 minutes on two cores; later runs find the
 # finished folder and return at once.
 set -euo pipefail
 exec 3>&1 1>&2
