@@ -9,6 +9,7 @@
 # CLOCK, and vandrel-cli under the same clock must write the same files.
 set -euo pipefail
 
+support=$(cd "$(dirname "$0")/../support" && pwd)
 program=$1
 examples=$2
 cli=${3:-}
@@ -40,16 +41,7 @@ rm -f "$work"/project/out/*.bin "$work"/project/out/*.s19
 cd "$work/elsewhere"
 
 fail() { echo "window_smoke: $*" >&2; exit 1; }
-# Waits up to a minute for a window whose title matches, while the program runs.
-find_window() {
-    for _ in $(seq 600); do
-        kill -0 "$pid" 2>/dev/null || return 1
-        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return 0
-        sleep 0.1
-    done
-    return 1
-}
-press() { xdotool windowfocus "$1"; sleep 0.3; shift; xdotool key "$@"; }
+source "$support/window-driving.sh"
 
 unset QT_QPA_PLATFORM
 if [ -n "$clock" ]; then

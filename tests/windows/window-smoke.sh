@@ -6,6 +6,7 @@
 # Usage: window-smoke.sh VANDREL_EXE EXAMPLES_DIR LINUX_CLI
 set -euo pipefail
 
+support=$(cd "$(dirname "$0")/../support" && pwd)
 program=$1
 examples=$2
 linux_cli=$3
@@ -23,16 +24,8 @@ rm -f "$work"/out/*.bin "$work"/out/*.s19
 cd "$work"
 
 fail() { echo "window-smoke: $*" >&2; exit 1; }
-# Waits up to a minute for a visible window whose title matches, while the program runs.
-find_window() {
-    for _ in $(seq 600); do
-        kill -0 "$pid" 2>/dev/null || return 1
-        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep . && return 0
-        sleep 0.1
-    done
-    return 1
-}
-press() { xdotool windowfocus "$1"; sleep 0.5; shift; xdotool key --delay 50 "$@"; }
+press_pause=0.5 press_delay=50
+source "$support/window-driving.sh"
 tabs() { printf 'Tab %.0s' $(seq "$1"); }
 
 wine "$program" &
