@@ -10,6 +10,7 @@ packages=(
     qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test: the tests also build with Qt 5
     clang libclang-rt-dev       # libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
+    python3-intelhex            # another independent reader and writer of Intel HEX
     time                        # GNU time: peak memory in bench/cli-bench.py
     xvfb xauth xdotool          # the window smoke test and the run command
     faketime                    # a fixed clock for the window and vandrel-cli in the tests
