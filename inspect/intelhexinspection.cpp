@@ -3,7 +3,6 @@
 #include "messagetext.h"
 #include "intelhex.h"
 #include "intelhexlayoutcheck.h"
-#include "recordlinereader.h"
 
 #include <QIODevice>
 #include <QStringList>
@@ -71,48 +70,17 @@ RecordFileInspection ReadOnce(QIODevice *hex, QIODevice *image, std::optional<qu
     if (!StartReading(hex, image, &result.readError))
         return result;
 
-    RecordLineReader lines(hex, MaxLineLength);
     IntelHexLayoutCheck layout;
     std::array<qint64, TypeCount> types = {};
     std::optional<qint64> endLine;
     quint32 base = 0;       // from the last type 02 or 04 record
     bool segmented = false; // the last was a type 02 record
-    IntelHexRecord record;
-    while (!reading.stopped()) {
-        const RecordLineReader::Status status = lines.next();
-        if (status == RecordLineReader::EndOfFile)
-            break;
-        if (status == RecordLineReader::ReadFailed) {
-            result.readError = lines.readError();
-            return result;
-        }
-        const RecordLine &line = lines.line();
-        result.lineCount = line.number;
-        if (status == RecordLineReader::TooLong) {
-            const QString fault = QStringLiteral("longer than any Intel HEX line");
-            layout.unreadable(line.number, fault);
-            reading.stop(line.number, fault);
-            break;
-        }
-        if (line.isBlank()) {
-            layout.line(line, nullptr, QString());
-            continue;
-        }
-        QString fault = ParseIntelHexRecord(line.text, line.length, record);
-        if (fault.isEmpty())
-            fault = TypeFault(record);
-        layout.line(line, fault.isEmpty() ? &record : nullptr, fault);
-        if (!fault.isEmpty()) {
-            reading.stop(line.number, fault);
-            break;
-        }
-        if (endLine) {
-            // Loaders stop at the end-of-file record: data behind it would not be loaded.
-            reading.stop(line.number, QStringLiteral("a record after the end-of-file record on line %1").arg(*endLine));
-            break;
-        }
+    const auto parse = [](const RecordLine &line, IntelHexRecord &record) {
+        const QString fault = ParseIntelHexRecord(line.text, line.length, record);
+        return fault.isEmpty() ? TypeFault(record) : fault;
+    };
+    const auto use = [&](const RecordLine &line, const IntelHexRecord &record) {
         ++types[record.type];
-        reading.checksum(line.number, record.checksum, record.computedChecksum);
         switch (record.type) {
         case Data: {
             const quint32 start = base + record.offset; // wraps at 4 GiB
@@ -120,10 +88,8 @@ RecordFileInspection ReadOnce(QIODevice *hex, QIODevice *image, std::optional<qu
             // After a type 02 record, offsets wrap within the 64 KiB segment.
             const int first = segmented ? int(std::min<quint32>(quint32(record.count), SegmentSize - record.offset))
                                         : record.count;
-            if (!reading.place(line.number, start, record.data.data(), first)
-                || !reading.place(line.number, base, record.data.data() + first, record.count - first))
-                return result;
-            break;
+            return reading.place(line.number, start, record.data.data(), first)
+                   && reading.place(line.number, base, record.data.data() + first, record.count - first);
         }
         case EndOfFile:
             endLine = line.number;
@@ -147,7 +113,13 @@ RecordFileInspection ReadOnce(QIODevice *hex, QIODevice *image, std::optional<qu
             result.startRecord = QStringLiteral("type 05");
             break;
         }
-    }
+        return true;
+    };
+    if (!ReadRecordLines<IntelHexRecord>(hex, MaxLineLength, reading, layout,
+                                         QStringLiteral("longer than any Intel HEX line"),
+                                         QStringLiteral("a record after the end-of-file record on line %1"), endLine,
+                                         parse, use))
+        return result;
     if (!endLine && !reading.stopped())
         reading.recordFault(result.lineCount == 0 ? QStringLiteral("the file is empty")
                                                   : QStringLiteral("the file ends after line %1 without the "

@@ -3,6 +3,7 @@
 
 #include "inspectioncheck.h"
 #include "placedimage.h"
+#include "recordlinereader.h"
 
 #include <QString>
 #include <QVector>
@@ -82,6 +83,59 @@ private:
     QString m_checksumFault;
     qint64 m_badChecksums = 0;
 };
+
+// Reads a record file line by line into reading, by the rules every format
+// shares: a read error ends the reading at once; an over-long or malformed
+// line, or a record after the end record, stops it; a blank line goes only to
+// the layout check. parse(line, record) gives a line's fault or an empty
+// text; use(line, record) takes each well-formed record in turn and returns
+// false when the image cannot be read. tooLong names the over-long line,
+// afterEnd a record behind the end record at line %1. False when the reading
+// ended at once (readError says why).
+template <typename Record, typename LayoutCheck, typename Parse, typename Use>
+bool ReadRecordLines(QIODevice *records, int maxLineLength, RecordFileReading &reading, LayoutCheck &layout,
+                     const QString &tooLong, const QString &afterEnd, const std::optional<qint64> &endLine,
+                     Parse parse, Use use)
+{
+    RecordFileInspection &result = reading.result();
+    RecordLineReader lines(records, maxLineLength);
+    Record record;
+    while (!reading.stopped()) {
+        const RecordLineReader::Status status = lines.next();
+        if (status == RecordLineReader::EndOfFile)
+            return true;
+        if (status == RecordLineReader::ReadFailed) {
+            result.readError = lines.readError();
+            return false;
+        }
+        const RecordLine &line = lines.line();
+        result.lineCount = line.number;
+        if (status == RecordLineReader::TooLong) {
+            layout.unreadable(line.number, tooLong);
+            reading.stop(line.number, tooLong);
+            return true;
+        }
+        if (line.isBlank()) {
+            layout.line(line, nullptr, QString());
+            continue;
+        }
+        const QString fault = parse(line, record);
+        layout.line(line, fault.isEmpty() ? &record : nullptr, fault);
+        if (!fault.isEmpty()) {
+            reading.stop(line.number, fault);
+            return true;
+        }
+        if (endLine) {
+            // Loaders stop at the end record: data behind it would not be loaded.
+            reading.stop(line.number, afterEnd.arg(*endLine));
+            return true;
+        }
+        reading.checksum(line.number, record.checksum, record.computedChecksum);
+        if (!use(line, record))
+            return false;
+    }
+    return true;
+}
 
 // Reads the file once with pass, which places the image at the address it is
 // given. Without an address the first data record's is taken; when a lower

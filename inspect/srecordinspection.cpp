@@ -1,7 +1,6 @@
 #include "srecordinspection.h"
 
 #include "messagetext.h"
-#include "recordlinereader.h"
 #include "srecord.h"
 #include "srecordlayoutcheck.h"
 
@@ -34,44 +33,14 @@ RecordFileInspection ReadOnce(QIODevice *srecords, QIODevice *image, std::option
     if (!StartReading(srecords, image, &result.readError))
         return result;
 
-    RecordLineReader lines(srecords, SRecordLayout::MaxLineLength);
     SRecordLayoutCheck layout;
     std::array<qint64, TypeCount> types = {};
     std::optional<qint64> endLine;
-    SRecord record;
-    while (!reading.stopped()) {
-        const RecordLineReader::Status status = lines.next();
-        if (status == RecordLineReader::EndOfFile)
-            break;
-        if (status == RecordLineReader::ReadFailed) {
-            result.readError = lines.readError();
-            return result;
-        }
-        const RecordLine &line = lines.line();
-        result.lineCount = line.number;
-        if (status == RecordLineReader::TooLong) {
-            const QString fault = QStringLiteral("longer than any S-record line");
-            layout.unreadable(line.number, fault);
-            reading.stop(line.number, fault);
-            break;
-        }
-        if (line.isBlank()) {
-            layout.line(line, nullptr, QString());
-            continue;
-        }
-        const QString fault = ParseSRecord(line.text, line.length, record);
-        layout.line(line, fault.isEmpty() ? &record : nullptr, fault);
-        if (!fault.isEmpty()) {
-            reading.stop(line.number, fault);
-            break;
-        }
-        if (endLine) {
-            // Loaders stop at the end record: data behind it would not be loaded.
-            reading.stop(line.number, QStringLiteral("a record after the end record on line %1").arg(*endLine));
-            break;
-        }
+    const auto parse = [](const RecordLine &line, SRecord &record) {
+        return ParseSRecord(line.text, line.length, record);
+    };
+    const auto use = [&](const RecordLine &line, const SRecord &record) {
         ++types[size_t(record.type)];
-        reading.checksum(line.number, record.checksum, record.computedChecksum);
         switch (record.type) {
         case 0:
             if (types[0] == 1)
@@ -81,9 +50,7 @@ RecordFileInspection ReadOnce(QIODevice *srecords, QIODevice *image, std::option
         case 2:
         case 3:
             reading.countDataRecord(record.address, record.count);
-            if (!reading.place(line.number, record.address, record.data.data(), record.count))
-                return result;
-            break;
+            return reading.place(line.number, record.address, record.data.data(), record.count);
         case 5:
         case 6:
             if (record.address != quint32(result.recordCount))
@@ -99,7 +66,12 @@ RecordFileInspection ReadOnce(QIODevice *srecords, QIODevice *image, std::option
             result.startRecord = QStringLiteral("S%1").arg(record.type);
             break;
         }
-    }
+        return true;
+    };
+    if (!ReadRecordLines<SRecord>(srecords, SRecordLayout::MaxLineLength, reading, layout,
+                                  QStringLiteral("longer than any S-record line"),
+                                  QStringLiteral("a record after the end record on line %1"), endLine, parse, use))
+        return result;
     if (std::all_of(types.cbegin(), types.cend(), [](qint64 n) { return n == 0; }) && !reading.stopped())
         reading.recordFault(result.lineCount == 0 ? QStringLiteral("the file is empty")
                                                   : QStringLiteral("the file holds no records"));
