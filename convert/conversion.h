@@ -15,6 +15,7 @@ struct ConversionRequest
     quint16 version = 0;
     int littleEndian = 1; // the header's byte order: 1 little-endian, 0 big-endian
     QDateTime wallClock;  // the reading to stamp (see HeaderTimeAt)
+    QString settingsPath; // the settings file the values came from, never an output; empty for none
 };
 
 enum class ConversionStatus {
