@@ -37,13 +37,36 @@ file(WRITE ${vandrel_copyright}
     "It is released under the MIT License (Expat):\n\n${vandrel_license}")
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 
+# The changelog, compressed as Debian wants it: gzip -9n, so the same source
+# gives the same bytes.
+set(vandrel_changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/dist/changelog
+    OUTPUT_FILE ${vandrel_changelog} RESULT_VARIABLE vandrel_gzip_result)
+if(NOT vandrel_gzip_result EQUAL 0)
+    message(FATAL_ERROR "cannot compress dist/changelog: ${vandrel_gzip_result}")
+endif()
+set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/dist/changelog)
+
+# Debian keeps no compiler notes in the programs it ships; strip(1) as CPack
+# runs it leaves them.
+function(vandrel_drop_compiler_notes program component)
+    install(CODE "execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment --remove-section=.note
+                      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")"
+        COMPONENT ${component})
+endfunction()
+
 set(vandrel_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc)
-install(FILES ${vandrel_copyright} DESTINATION ${vandrel_docdir}/vandrel-cli COMPONENT cli)
+install(FILES ${vandrel_copyright} ${vandrel_changelog} DESTINATION ${vandrel_docdir}/vandrel-cli COMPONENT cli)
+# The command-line walk-through uses the example project too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
+    DESTINATION ${vandrel_docdir}/vandrel-cli/examples COMPONENT cli)
+vandrel_drop_compiler_notes(vandrel-cli cli)
 install(FILES ${PROJECT_SOURCE_DIR}/dist/completion/vandrel-cli
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions COMPONENT cli)
 
 if(VANDREL_BUILD_GUI)
-    install(FILES ${vandrel_copyright} DESTINATION ${vandrel_docdir}/vandrel COMPONENT window)
+    install(FILES ${vandrel_copyright} ${vandrel_changelog} DESTINATION ${vandrel_docdir}/vandrel COMPONENT window)
+    vandrel_drop_compiler_notes(vandrel window)
     install(FILES ${PROJECT_SOURCE_DIR}/dist/vandrel.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
     set(vandrel_icons ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor)
@@ -54,8 +77,7 @@ if(VANDREL_BUILD_GUI)
             DESTINATION ${vandrel_icons}/${size}x${size}/apps COMPONENT window)
     endforeach()
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
-        DESTINATION ${vandrel_docdir}/vandrel/examples COMPONENT window
-        PATTERN .gitkeep EXCLUDE)
+        DESTINATION ${vandrel_docdir}/vandrel/examples COMPONENT window)
 endif()
 
 set(CPACK_GENERATOR DEB)

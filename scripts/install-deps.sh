@@ -18,6 +18,7 @@ packages=(
     help2man                    # man pages from the programs' own --help
     dpkg-dev file               # Debian packages: dpkg-shlibdeps computes their dependencies
     desktop-file-utils          # desktop-file-validate on the desktop entry
+    lintian                     # Debian's checks of the packages
 )
 
 missing=()

@@ -53,7 +53,7 @@ qt=$(scripts/windows-qt.sh)
 
 phase "cross-build vandrel.exe, vandrel-cli.exe and the tests"
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
-    -DVANDREL_WINDOWS_QT="$qt" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DVANDREL_WINDOWS_QT="$qt" -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$jobs"
 cli_exe=$build/cli/vandrel-cli.exe
 window_exe=$build/app/vandrel.exe

@@ -15,7 +15,7 @@ for qt in 6 5; do
     build=build bench=ON
     [ "$qt" = 6 ] || build=build-qt$qt bench=OFF
     echo "== Qt $qt: $build"
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_QT_MAJOR=$qt \
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_QT_MAJOR=$qt -DVANDREL_BUILD_TESTS=ON \
         -DVANDREL_BUILD_BENCH=$bench -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     cmake --build "$build" -j"$jobs"
     ctest --test-dir "$build" --output-on-failure -j"$jobs"
@@ -24,7 +24,7 @@ done
 # Optimised, as the program ships: the sanitizers see the same code, and the
 # tests that convert 100 MiB run several times faster than unoptimised.
 echo "== Qt 6 under ASan and UBSan: build-asan"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_SANITIZE=ON -DVANDREL_BUILD_BENCH=OFF \
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_SANITIZE=ON -DVANDREL_BUILD_TESTS=ON -DVANDREL_BUILD_BENCH=OFF \
     -DVANDREL_QT_MAJOR=6
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"

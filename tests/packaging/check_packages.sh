@@ -54,13 +54,15 @@ expect() {
 for path in /usr/bin/vandrel-cli /usr/share/doc/vandrel-cli/copyright \
     /usr/share/bash-completion/completions/vandrel-cli /usr/share/man/man1/vandrel-cli.1.gz \
     /usr/share/man/man1/vandrel-cli-convert.1.gz /usr/share/man/man1/vandrel-cli-profiles.1.gz \
-    /usr/share/man/man1/vandrel-cli-inspect.1.gz; do
+    /usr/share/man/man1/vandrel-cli-inspect.1.gz /usr/share/doc/vandrel-cli/changelog.gz \
+    /usr/share/doc/vandrel-cli/examples/VandrelSet.ini /usr/share/doc/vandrel-cli/examples/out/README; do
     expect cli "$path"
 done
 for path in /usr/bin/vandrel /usr/share/doc/vandrel/copyright /usr/share/applications/vandrel.desktop \
     /usr/share/icons/hicolor/scalable/apps/vandrel.svg /usr/share/icons/hicolor/48x48/apps/vandrel.png \
     /usr/share/man/man1/vandrel.1.gz /usr/share/doc/vandrel/examples/VandrelSet.ini \
-    /usr/share/doc/vandrel/examples/firmware/main_board.bin /usr/share/doc/vandrel/examples/out/; do
+    /usr/share/doc/vandrel/examples/firmware/main_board.bin /usr/share/doc/vandrel/examples/out/README \
+    /usr/share/doc/vandrel/changelog.gz; do
     expect window "$path"
 done
 grep -q '^/usr/bin/vandrel$' "$work/cli.list" && fail "vandrel-cli holds the window program"
@@ -75,6 +77,25 @@ grep -q "Permission is hereby granted" "$root/usr/share/doc/vandrel-cli/copyrigh
 cmp -s "$root/usr/share/doc/vandrel-cli/copyright" "$root/usr/share/doc/vandrel/copyright" \
     || fail "the two copyright files differ"
 desktop-file-validate "$root/usr/share/applications/vandrel.desktop" || fail "desktop entry not valid"
+for package in vandrel-cli vandrel; do
+    top=$(gzip -dc "$root/usr/share/doc/$package/changelog.gz" | head -n 1)
+    [ "$top" = "vandrel ($version) unstable; urgency=medium" ] || fail "$package changelog starts \"$top\", not version $version"
+done
+empty=$(find "$root" -mindepth 1 -type d -empty)
+[ -z "$empty" ] || fail "empty folders: ${empty//$root/}"
+for program in vandrel-cli vandrel; do
+    readelf -S "$root/usr/bin/$program" | grep -Eq '\.comment|\.symtab' && fail "$program is not stripped"
+done
+
+# Every error or warning lintian has, and the remarks it makes with --info
+# and --pedantic, fail the check.
+if command -v lintian >/dev/null; then
+    lintian --info --pedantic \
+        "$cli_deb" "$window_deb" >"$work/lintian.log" 2>&1 || true
+    grep -E '^[EWIP]: ' "$work/lintian.log" && fail "lintian has remarks on the packages"
+else
+    echo "check_packages: SKIP lintian: not installed (apt-get install lintian)"
+fi
 for page in vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect vandrel; do
     gzip -dc "$root/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH ${page^^} " \
         || fail "man page $page has no title of its own"
