@@ -53,6 +53,7 @@ QString OutputLock::take(const QString &path)
         const PlatformFile::LockCreation made = PlatformFile::CreateLockFile(path, ownerText());
         if (made.outcome == PlatformFile::LockCreation::Created) {
             m_identity = made.identity;
+            m_handle = made.handle;
             m_held = true;
             return QString();
         }
@@ -91,8 +92,11 @@ QString OutputLock::busy() const
 
 void OutputLock::release()
 {
+    // Removed while still open: until then no other file can take its identity.
     if (m_held)
         PlatformFile::RemoveLockIfSame(m_path, m_identity);
+    PlatformFile::CloseLockFile(m_handle);
+    m_handle = -1;
     m_held = false;
     m_cleanup.forget();
 }

@@ -41,6 +41,7 @@ private:
 
     QString m_path;
     FileIdentity m_identity;
+    qintptr m_handle = -1;
     InterruptCleanup::Entry m_cleanup;
     bool m_held = false;
 };

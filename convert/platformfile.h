@@ -55,11 +55,14 @@ struct LockCreation
 {
     enum Outcome { Created, Exists, Failed } outcome = Failed;
     FileIdentity identity; // of the file made
+    qintptr handle = -1;   // kept open while the lock is held (see CloseLockFile)
     QString cause;         // when Failed
 };
 // Makes path as a new file holding contents, never following a link and
-// never waiting on what is already there.
+// never waiting on what is already there. The file stays open, so that its
+// identity cannot pass to another file while the lock is held.
 LockCreation CreateLockFile(const QString &path, const QByteArray &contents);
+void CloseLockFile(qintptr handle);
 
 // What stands at a lock path, looked at without following links or waiting.
 struct LockEntry

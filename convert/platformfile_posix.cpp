@@ -128,14 +128,21 @@ LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
     }
     struct stat status;
     creation.cause = ::fstat(descriptor, &status) == 0 ? writeWhole(descriptor, contents) : systemMessage(errno);
-    ::close(descriptor);
     if (!creation.cause.isEmpty()) {
         ::unlink(native(path).constData());
+        ::close(descriptor);
         return creation;
     }
     creation.outcome = LockCreation::Created;
     creation.identity = identityOf(status);
+    creation.handle = descriptor;
     return creation;
+}
+
+void CloseLockFile(qintptr handle)
+{
+    if (handle >= 0)
+        ::close(int(handle));
 }
 
 LockEntry ExamineLock(const QString &path)

@@ -148,14 +148,21 @@ LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
                        && written == DWORD(contents.size()) && FlushFileBuffers(handle);
     const DWORD code = GetLastError();
     creation.identity = identityOf(handle);
-    CloseHandle(handle);
     if (!whole || !creation.identity.isValid()) {
         DeleteFileW(nativeName(path).c_str());
+        CloseHandle(handle);
         creation.cause = systemMessage(whole ? ERROR_INVALID_FUNCTION : code);
         return creation;
     }
     creation.outcome = LockCreation::Created;
+    creation.handle = reinterpret_cast<qintptr>(handle);
     return creation;
+}
+
+void CloseLockFile(qintptr handle)
+{
+    if (handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 LockEntry ExamineLock(const QString &path)
