@@ -119,7 +119,8 @@ ConversionResult ConversionRun::checkSource()
         return failure(ConversionStatus::SourceNotFound,
                        QStringLiteral("source image %1 does not exist").arg(Quoted(path)));
     if (info.isDir())
-        return failure(ConversionStatus::SourceNotFound, QStringLiteral("source image %1 is a folder").arg(Quoted(path)));
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("source image %1 is a folder").arg(Quoted(path)));
     ConversionResult result = openSource();
     if (!result.succeeded())
         return result;
@@ -145,7 +146,8 @@ ConversionResult ConversionRun::openSource()
     const QString &path = m_request.sourcePath;
     const QString problem = OpenRegularFile(m_source, path);
     if (problem == NotRegularFileText())
-        return failure(ConversionStatus::SourceNotFound, QStringLiteral("source image %1 is %2").arg(Quoted(path), problem));
+        return failure(ConversionStatus::SourceNotFound,
+                       QStringLiteral("source image %1 is %2").arg(Quoted(path), problem));
     if (!problem.isEmpty())
         return failure(ConversionStatus::SourceNotFound,
                        QStringLiteral("cannot open source image %1: %2").arg(Quoted(path), problem));
@@ -255,7 +257,8 @@ ConversionResult ConversionRun::checkInputs()
 ConversionResult ConversionRun::writeFailed(const Output &output, const QString &cause) const
 {
     return failure(output.role->writeFailed,
-                   QStringLiteral("cannot write %1 %2: %3").arg(roleName(*output.role), Quoted(output.file->path()), cause));
+                   QStringLiteral("cannot write %1 %2: %3")
+                       .arg(roleName(*output.role), Quoted(output.file->path()), cause));
 }
 
 ConversionResult ConversionRun::sourceUnchanged() const
@@ -357,7 +360,8 @@ ConversionResult ConversionRun::putInPlace()
         // Checked again at the last moment: a path may name the source by now.
         if (result.succeeded() && output.file->targetIdentity() == m_sourceState.identity)
             result = failure(output.role->pathInvalid,
-                             QStringLiteral("%1 %2 is the source image").arg(roleName(*output.role), Quoted(output.file->path())));
+                             QStringLiteral("%1 %2 is the source image")
+                                 .arg(roleName(*output.role), Quoted(output.file->path())));
         files.push_back(output.file);
     }
     if (!result.succeeded())
@@ -378,7 +382,8 @@ ConversionResult ConversionRun::notPlaced(const ReplaceFailure &replaced) const
     const auto output = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
                                      [&replaced](const Output &o) { return o.file == replaced.output; });
     const OutputRole &role = output != m_outputs.cend() ? *output->role : ImageRole;
-    const QString head = QStringLiteral("%1 %2 could not be put in place").arg(roleName(role), Quoted(replaced.output->path()));
+    const QString head =
+        QStringLiteral("%1 %2 could not be put in place").arg(roleName(role), Quoted(replaced.output->path()));
     if (replaced.notRestored.isEmpty())
         return failure(role.writeFailed, QStringLiteral("%1 (nothing was changed): %2").arg(head, replaced.cause));
     return failure(role.writeFailed, QStringLiteral("%1: %2; undoing the other outputs failed: %3")

@@ -86,7 +86,8 @@ bool OutputLock::takeOverIfStale()
 
 QString OutputLock::busy() const
 {
-    return QStringLiteral("is being written by another conversion (lock file %1; remove it if no conversion is running)")
+    return QStringLiteral("is being written by another conversion "
+                          "(lock file %1; remove it if no conversion is running)")
         .arg(Quoted(m_path));
 }
 

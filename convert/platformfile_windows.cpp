@@ -134,8 +134,9 @@ ContentState ContentStateOf(int descriptor)
 LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
 {
     LockCreation creation;
-    const HANDLE handle = CreateFileW(nativeName(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle =
+        CreateFileW(nativeName(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         creation.outcome = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? LockCreation::Exists

@@ -64,7 +64,8 @@ ReplaceFailure TargetReplacement::place(Step &step)
 {
     const QString temporary = step.output->m_file.fileName();
     if (!QFileInfo::exists(temporary))
-        return failed(step, QStringLiteral("its temporary file %1 was removed by another program").arg(Quoted(temporary)));
+        return failed(step,
+                      QStringLiteral("its temporary file %1 was removed by another program").arg(Quoted(temporary)));
     const QString cause = m_rename(temporary, step.output->m_target);
     if (!cause.isEmpty())
         return failed(step, cause);

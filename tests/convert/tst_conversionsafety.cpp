@@ -522,14 +522,18 @@ void TestConversionSafety::failedRenamesRollBack_data()
 
     using S = ConversionStatus;
     const QString clean = QStringLiteral("(nothing was changed)");
-    QTest::newRow("image placed: fails") << true << 1 << 1 << S::ImageWriteFailed << "app.bin\" could not be put in place " + clean;
-    QTest::newRow("S-records placed: fails") << true << 2 << 2 << S::SRecordWriteFailed << "app.s19\" could not be put in place " + clean;
-    QTest::newRow("HEX placed: fails") << true << 3 << 3 << S::HexWriteFailed << "app.hex\" could not be put in place " + clean;
+    const QString notPlaced = QStringLiteral("\" could not be put in place ");
+    QTest::newRow("image placed: fails") << true << 1 << 1 << S::ImageWriteFailed << "app.bin" + notPlaced + clean;
+    QTest::newRow("S-records placed: fails") << true << 2 << 2 << S::SRecordWriteFailed
+                                             << "app.s19" + notPlaced + clean;
+    QTest::newRow("HEX placed: fails") << true << 3 << 3 << S::HexWriteFailed << "app.hex" + notPlaced + clean;
     QTest::newRow("HEX fails, new outputs") << false << 3 << 3 << S::HexWriteFailed << clean;
+    const QString undoFailed = QStringLiteral("undoing the other outputs failed: \"%D/%1\" holds the new file; "
+                                              "its previous file is kept as \"%D/.%1.");
     QTest::newRow("HEX fails, giving S-records back fails")
-        << true << 3 << 4 << S::HexWriteFailed << "undoing the other outputs failed: \"%D/app.s19\" holds the new file; its previous file is kept as \"%D/.app.s19.";
+        << true << 3 << 4 << S::HexWriteFailed << undoFailed.arg(QStringLiteral("app.s19"));
     QTest::newRow("S-records fail, giving the image back fails")
-        << true << 2 << 3 << S::SRecordWriteFailed << "undoing the other outputs failed: \"%D/app.bin\" holds the new file; its previous file is kept as \"%D/.app.bin.";
+        << true << 2 << 3 << S::SRecordWriteFailed << undoFailed.arg(QStringLiteral("app.bin"));
 }
 
 void TestConversionSafety::failedRenamesRollBack()
