@@ -135,12 +135,14 @@ LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
 {
     LockCreation creation;
     const HANDLE handle =
-        CreateFileW(nativeName(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        CreateFileW(nativeName(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        creation.outcome = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? LockCreation::Exists
-                                                                                      : LockCreation::Failed;
+        // A folder there may be reported as access denied: what is there decides.
+        const bool there = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS
+                           || GetFileAttributesW(nativeName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+        creation.outcome = there ? LockCreation::Exists : LockCreation::Failed;
         creation.cause = systemMessage(code);
         return creation;
     }

@@ -496,14 +496,19 @@ void TestConversionSafety::releaseKeepsAnotherLock()
     const QString lock = path(QStringLiteral(".app.bin.lock"));
     ConversionHooks hooks;
     QByteArray ours;
+    bool replaced = false;
     hooks.afterFirstSourcePiece = [&]() {
         ours = ReadFile(lock);
-        QFile::remove(lock);
-        WriteFile(lock, "another run's lock");
+        replaced = QFile::remove(lock) && WriteFile(lock, "another run's lock");
     };
     const ConversionResult result = RunConversion(request(path(QStringLiteral("app.bin")),
                                                           path(QStringLiteral("app.s19"))), hooks);
     QVERIFY2(result.succeeded(), qPrintable(result.detail));
+#ifdef Q_OS_WIN
+    if (!replaced)
+        QSKIP("the name of a removed file stays taken here until the run closes it");
+#endif
+    QVERIFY(replaced);
     QVERIFY2(ours.startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'), ours.constData());
     QCOMPARE(ReadFile(lock), QByteArray("another run's lock"));
 }
