@@ -9,6 +9,10 @@
 #include <iterator>
 #include <mutex>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 namespace {
 // Storage that a signal handler may read: built before it is armed, no
 // allocation and no locks in the handler, lock-free atomics only.
@@ -38,11 +42,21 @@ Handler previousHandlers[std::size(CleanedSignals)];
 Handler previousFileSizeHandler;
 #endif
 
+// unlink() is what POSIX allows in a handler; remove() is Windows' own.
+void removePath(const char *path)
+{
+#ifdef Q_OS_WIN
+    std::remove(path);
+#else
+    ::unlink(path);
+#endif
+}
+
 void removeRegistered()
 {
     for (int i = 0; i < InterruptCleanup::MaxFiles; ++i) {
         if (slotStates[i].load() == Armed)
-            std::remove(slotPaths[i]);
+            removePath(slotPaths[i]);
     }
 }
 
