@@ -160,9 +160,9 @@ LockEntry ExamineLock(const QString &path)
     if (descriptor < 0)
         return entry;
     if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && identityOf(status) == entry.identity) {
-        entry.contents.resize(LockReadLimit);
-        const ssize_t n = ::read(descriptor, entry.contents.data(), LockReadLimit);
-        entry.contents.resize(n > 0 ? int(n) : 0);
+        char bytes[LockReadLimit];
+        const ssize_t n = ::read(descriptor, bytes, sizeof bytes);
+        entry.contents = QByteArray(bytes, n > 0 ? int(n) : 0);
     }
     ::close(descriptor);
     return entry;

@@ -182,11 +182,11 @@ LockEntry ExamineLock(const QString &path)
     entry.identity = identityOf(handle);
     entry.ageMs = ageMs(handle);
     if (entry.kind == LockEntry::RegularFile) {
-        entry.contents.resize(LockReadLimit);
+        char bytes[LockReadLimit];
         DWORD n = 0;
-        if (!ReadFile(handle, entry.contents.data(), LockReadLimit, &n, nullptr))
+        if (!ReadFile(handle, bytes, sizeof bytes, &n, nullptr))
             n = 0;
-        entry.contents.resize(int(n));
+        entry.contents = QByteArray(bytes, int(n));
     }
     CloseHandle(handle);
     return entry;
