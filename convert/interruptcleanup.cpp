@@ -2,18 +2,28 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <mutex>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace {
-// Plain storage that a signal handler may read: no allocation, no locks.
-constexpr int MaxFiles = 16;
+// Storage that a signal handler may read: built before it is armed, no
+// allocation and no locks in the handler, lock-free atomics only.
 constexpr int MaxPathBytes = 4096;
-char registeredPaths[MaxFiles][MaxPathBytes];
-volatile std::sig_atomic_t registered[MaxFiles];
-volatile std::sig_atomic_t deferring = 0;
-volatile std::sig_atomic_t pendingSignal = 0;
+enum SlotState : int { Free, Taken, Armed };
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the handler reads the slot states");
+
+char slotPaths[InterruptCleanup::MaxFiles][MaxPathBytes];
+std::atomic<int> slotStates[InterruptCleanup::MaxFiles];
+std::atomic<int> deferrals{0};
+std::atomic<int> pendingSignal{0};
 
 const int CleanedSignals[] = {
     SIGINT,
@@ -24,16 +34,29 @@ const int CleanedSignals[] = {
 };
 
 using Handler = void (*)(int);
-Handler previousHandlers[sizeof CleanedSignals / sizeof CleanedSignals[0]];
+// Installed by the first guard, given back by the last.
+std::mutex guardMutex;
+int guards = 0;
+Handler previousHandlers[std::size(CleanedSignals)];
 #ifdef SIGXFSZ
 Handler previousFileSizeHandler;
 #endif
 
+// unlink() is what POSIX allows in a handler; remove() is Windows' own.
+void removePath(const char *path)
+{
+#ifdef Q_OS_WIN
+    std::remove(path);
+#else
+    ::unlink(path);
+#endif
+}
+
 void removeRegistered()
 {
-    for (int i = 0; i < MaxFiles; ++i) {
-        if (registered[i])
-            std::remove(registeredPaths[i]);
+    for (int i = 0; i < InterruptCleanup::MaxFiles; ++i) {
+        if (slotStates[i].load() == Armed)
+            removePath(slotPaths[i]);
     }
 }
 
@@ -46,73 +69,84 @@ void endAsAsked(int signal)
 
 extern "C" void onInterrupt(int signal)
 {
-    if (deferring) {
-        pendingSignal = signal;
+    if (deferrals.load() > 0) {
+        pendingSignal.store(signal);
         return;
     }
     endAsAsked(signal);
 }
 
-QByteArray nativePath(const QString &path)
+void installHandlers()
 {
-    return QFile::encodeName(path);
-}
-} // namespace
-
-InterruptCleanup::InterruptCleanup()
-{
-    for (size_t i = 0; i < sizeof CleanedSignals / sizeof CleanedSignals[0]; ++i)
+    for (size_t i = 0; i < std::size(CleanedSignals); ++i)
         previousHandlers[i] = std::signal(CleanedSignals[i], onInterrupt);
 #ifdef SIGXFSZ
     previousFileSizeHandler = std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 
-InterruptCleanup::~InterruptCleanup()
+void restoreHandlers()
 {
-    for (size_t i = 0; i < sizeof CleanedSignals / sizeof CleanedSignals[0]; ++i)
+    for (size_t i = 0; i < std::size(CleanedSignals); ++i)
         std::signal(CleanedSignals[i], previousHandlers[i] == SIG_ERR ? SIG_DFL : previousHandlers[i]);
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, previousFileSizeHandler == SIG_ERR ? SIG_DFL : previousFileSizeHandler);
 #endif
-    for (int i = 0; i < MaxFiles; ++i)
-        registered[i] = 0;
+}
+} // namespace
+
+InterruptCleanup::InterruptCleanup()
+{
+    const std::lock_guard<std::mutex> lock(guardMutex);
+    if (guards++ == 0)
+        installHandlers();
 }
 
-bool InterruptCleanup::add(const QString &path)
+InterruptCleanup::~InterruptCleanup()
 {
-    const QByteArray native = nativePath(path);
+    const std::lock_guard<std::mutex> lock(guardMutex);
+    if (--guards == 0)
+        restoreHandlers();
+}
+
+bool InterruptCleanup::Entry::add(const QString &path)
+{
+    forget();
+    const QByteArray native = QFile::encodeName(path);
     if (native.size() >= MaxPathBytes)
         return false;
     for (int i = 0; i < MaxFiles; ++i) {
-        if (registered[i])
+        int expected = Free;
+        if (!slotStates[i].compare_exchange_strong(expected, Taken))
             continue;
-        std::memcpy(registeredPaths[i], native.constData(), size_t(native.size()) + 1);
-        registered[i] = 1;
+        std::memcpy(slotPaths[i], native.constData(), size_t(native.size()) + 1);
+        slotStates[i].store(Armed);
+        m_slot = i;
         return true;
     }
     return false;
 }
 
-void InterruptCleanup::forget(const QString &path)
+void InterruptCleanup::Entry::forget()
 {
-    const QByteArray native = nativePath(path);
-    for (int i = 0; i < MaxFiles; ++i) {
-        if (registered[i] && native == registeredPaths[i])
-            registered[i] = 0;
-    }
+    if (m_slot < 0)
+        return;
+    slotStates[m_slot].store(Free);
+    m_slot = -1;
 }
 
 InterruptCleanup::Deferral::Deferral()
 {
-    deferring = 1;
+    ++deferrals;
 }
 
 InterruptCleanup::Deferral::~Deferral()
 {
-    deferring = 0;
-    if (const int signal = pendingSignal) {
-        pendingSignal = 0;
+    if (--deferrals > 0)
+        return;
+    const int signal = pendingSignal.exchange(0);
+    // A complete set in place is what was asked for: the interrupt came too
+    // late to stop it, and ending now would report a failure that is not one.
+    if (signal != 0 && !m_complete)
         endAsAsked(signal);
-    }
 }

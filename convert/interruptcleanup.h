@@ -4,12 +4,13 @@
 #include <QString>
 
 // While a conversion runs, an interrupt (Ctrl+C, SIGTERM, SIGHUP) first
-// removes the temporary and lock files it has registered, then ends the process as the
-// signal asks; SIGXFSZ is ignored, so a write past the file size limit fails
-// with "File too large" instead of killing the run. Nothing can be done for
-// SIGKILL: its temporary files stay, recognisable by their names.
-// One guard at a time, on one thread; the previous handlers come back when
-// it ends.
+// removes the temporary and lock files registered by every running
+// conversion, then ends the process as the signal asks; SIGXFSZ is ignored,
+// so a write past the file size limit fails with "File too large" instead of
+// killing the run. Nothing can be done for SIGKILL: its temporary files stay,
+// recognisable by their names.
+// Guards may live on several threads at once: the first installs the
+// handlers, the last gives the previous ones back.
 class InterruptCleanup
 {
 public:
@@ -18,12 +19,33 @@ public:
     InterruptCleanup(const InterruptCleanup &) = delete;
     InterruptCleanup &operator=(const InterruptCleanup &) = delete;
 
-    // Registers a file to remove on an interrupt; false when there is no room.
-    static bool add(const QString &path);
-    static void forget(const QString &path);
+    // Room for the files of many conversions running in one process.
+    static constexpr int MaxFiles = 1024;
+
+    // One file to remove on an interrupt, for as long as the entry holds it.
+    // Each entry forgets only its own file.
+    class Entry
+    {
+    public:
+        Entry() = default;
+        ~Entry() { forget(); }
+        Entry(const Entry &) = delete;
+        Entry &operator=(const Entry &) = delete;
+        Entry(Entry &&other) noexcept : m_slot(other.m_slot) { other.m_slot = -1; }
+
+        // False when the path is too long or there is no room left.
+        bool add(const QString &path);
+        void forget();
+        bool isSet() const { return m_slot >= 0; }
+
+    private:
+        int m_slot = -1;
+    };
 
     // While one lives, an interrupt waits: files are being put in place, and
     // stopping half-way would leave some targets replaced and others not.
+    // When it ends, a waiting interrupt ends the process, unless the run
+    // said that its whole set is in place: then the run reports its success.
     class Deferral
     {
     public:
@@ -31,6 +53,11 @@ public:
         ~Deferral();
         Deferral(const Deferral &) = delete;
         Deferral &operator=(const Deferral &) = delete;
+
+        void setComplete() { m_complete = true; }
+
+    private:
+        bool m_complete = false;
     };
 };
 

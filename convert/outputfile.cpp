@@ -1,30 +1,17 @@
 #include "outputfile.h"
 
-#include "deviceio.h"
-#include "interruptcleanup.h"
+#include "platformfile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSet>
-
-#include <system_error>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#endif
 
 namespace {
 constexpr int MaxLinkDepth = 40;
 constexpr int TemporaryNameTries = 100;
 constexpr int RandomPartLength = 6;
+constexpr char TemporaryLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int TemporaryLetterCount = int(sizeof TemporaryLetters - 1);
 
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
 constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
@@ -32,120 +19,30 @@ constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
 constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
 #endif
 
+const QString TemporarySuffix = QStringLiteral(".tmp");
+
 // Where a file of the target's folder and name is kept while it is written
 // or set aside: hidden, and marked as ours by its suffix.
 QString temporaryName(const QString &target)
 {
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QString random;
     for (int i = 0; i < RandomPartLength; ++i)
-        random += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
+        random += QLatin1Char(TemporaryLetters[QRandomGenerator::global()->bounded(TemporaryLetterCount)]);
     const QFileInfo info(target);
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') + random
-        + QStringLiteral(".tmp");
+        + TemporarySuffix;
 }
 
-// A name of that form that no file has yet; empty when none was found.
-QString unusedTemporaryName(const QString &target)
+// The path with every symbolic link followed; empty when there are too many.
+QString followLinks(const QString &path)
 {
-    for (int i = 0; i < TemporaryNameTries; ++i) {
-        const QString name = temporaryName(target);
-        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
-            return name;
+    QString target = QFileInfo(path).absoluteFilePath();
+    for (int depth = 0; QFileInfo(target).isSymbolicLink(); ++depth) {
+        if (depth == MaxLinkDepth)
+            return QString();
+        target = QFileInfo(target).symLinkTarget();
     }
-    return QString();
-}
-
-QString systemMessage(int code)
-{
-    return QString::fromStdString(std::system_category().message(code));
-}
-
-#ifdef Q_OS_WIN
-std::wstring nativeName(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdWString();
-}
-
-// Replaces an existing file; the name change reaches the disk before it returns.
-QString renameReplacing(const QString &from, const QString &to)
-{
-    if (MoveFileExW(nativeName(from).c_str(), nativeName(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return QString();
-    return systemMessage(int(GetLastError()));
-}
-
-// Moved: a file open elsewhere without sharing refuses here, before any
-// target has been replaced.
-QString keepAside(const QString &target, const QString &backup, bool *moved)
-{
-    *moved = true;
-    return renameReplacing(target, backup);
-}
-
-QString syncHandle(int descriptor)
-{
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    if (handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle))
-        return QString();
-    return systemMessage(int(GetLastError()));
-}
-
-// NTFS journals its names; MOVEFILE_WRITE_THROUGH waited for them.
-void syncFolder(const QString &) {}
-#else
-QString renameReplacing(const QString &from, const QString &to)
-{
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return QString();
-    return systemMessage(errno);
-}
-
-// A second name for the previous file keeps the target in place meanwhile;
-// where the file system has no hard links it is moved aside instead.
-QString keepAside(const QString &target, const QString &backup, bool *moved)
-{
-    *moved = false;
-    if (::link(QFile::encodeName(target).constData(), QFile::encodeName(backup).constData()) == 0)
-        return QString();
-    *moved = true;
-    return renameReplacing(target, backup);
-}
-
-QString syncHandle(int descriptor)
-{
-    return ::fsync(descriptor) == 0 ? QString() : systemMessage(errno);
-}
-
-void syncFolder(const QString &folder)
-{
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY);
-    if (descriptor >= 0) {
-        ::fsync(descriptor);
-        ::close(descriptor);
-    }
-}
-#endif
-
-bool removeFile(const QString &path)
-{
-    return QFile::remove(path);
-}
-
-// Why nothing can be written in a folder (QLockFile does not say): the
-// cause met when a small file is made there, or an empty text.
-QString folderWriteProblem(const QString &target)
-{
-    const QString name = unusedTemporaryName(target);
-    QFile probe(name);
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return probe.errorString();
-    const QByteArray bytes(256, '\0');
-    const QString cause = WriteAll(&probe, bytes.constData(), bytes.size()) ? QString() : probe.errorString();
-    probe.close();
-    probe.remove();
-    return cause;
+    return target;
 }
 } // namespace
 
@@ -155,23 +52,51 @@ OutputFile::~OutputFile()
 {
     if (!m_file.fileName().isEmpty() && !m_placed) {
         m_file.close();
-        InterruptCleanup::forget(m_file.fileName());
-        removeFile(m_file.fileName());
+        PlatformFile::RemoveFile(m_file.fileName());
     }
-    if (m_lock && m_lock->isLocked())
-        InterruptCleanup::forget(m_lockPath);
+    m_fileCleanup.forget();
+}
+
+QString OutputFile::unusedTemporaryName(const QString &target)
+{
+    for (int i = 0; i < TemporaryNameTries; ++i) {
+        const QString name = temporaryName(target);
+        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink())
+            return name;
+    }
+    return QString();
+}
+
+bool OutputFile::isTemporaryName(const QString &fileName, const QString &targetName)
+{
+    const QString head = QLatin1Char('.') + targetName + QLatin1Char('.');
+    if (fileName.size() != head.size() + RandomPartLength + TemporarySuffix.size()
+        || !fileName.startsWith(head, FileNameCase) || !fileName.endsWith(TemporarySuffix, FileNameCase))
+        return false;
+    const QString random = fileName.mid(head.size(), RandomPartLength);
+    for (const QChar c : random) {
+        if (!QByteArray(TemporaryLetters).contains(char(c.toLatin1())) || c.unicode() > 0x7F)
+            return false;
+    }
+    return true;
+}
+
+QString OutputFile::keyOf(const QString &path)
+{
+    const QFileInfo target(followLinks(path));
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (target.fileName().isEmpty() || folder.isEmpty())
+        return QString();
+    return QDir(folder).filePath(target.fileName());
 }
 
 QString OutputFile::check()
 {
     if (m_path.isEmpty())
         return QStringLiteral("no path given");
-    m_target = QFileInfo(m_path).absoluteFilePath();
-    for (int depth = 0; QFileInfo(m_target).isSymbolicLink(); ++depth) {
-        if (depth == MaxLinkDepth)
-            return QStringLiteral("too many levels of symbolic links");
-        m_target = QFileInfo(m_target).symLinkTarget();
-    }
+    m_target = followLinks(m_path);
+    if (m_target.isEmpty())
+        return QStringLiteral("too many levels of symbolic links");
     const QFileInfo target(m_target);
     if (target.exists()) {
         if (target.isDir())
@@ -181,10 +106,14 @@ QString OutputFile::check()
         if (!target.isWritable())
             return QStringLiteral("cannot be replaced: Permission denied");
     }
+    const QString unreachable = PlatformFile::LookUpProblem(m_target);
+    if (!unreachable.isEmpty())
+        return QStringLiteral("cannot be written: ") + unreachable;
     const QFileInfo folder(target.absolutePath());
     if (!folder.isDir())
-        return QStringLiteral("cannot be written: its folder \"%1\" does not exist").arg(folder.filePath());
-    m_targetKey = QDir(folder.canonicalFilePath()).filePath(target.fileName());
+        return QStringLiteral("cannot be written: its folder %1 does not exist")
+            .arg(QLatin1Char('"') + folder.filePath() + QLatin1Char('"'));
+    m_targetKey = keyOf(m_target);
     return QString();
 }
 
@@ -197,22 +126,24 @@ bool OutputFile::sameTarget(const OutputFile &other) const
     return m_targetKey.compare(other.m_targetKey, FileNameCase) == 0;
 }
 
+QString OutputFile::reservationOf(const QString &key, const FileIdentity &identity) const
+{
+    if (key.isEmpty() || m_targetKey.isEmpty())
+        return QString();
+    const QString lock = lockPath();
+    if (key.compare(lock, FileNameCase) == 0 || (identity.isValid() && identity == FileIdentity::ofPath(lock)))
+        return QStringLiteral("lock file");
+    const QFileInfo candidate(key);
+    const QFileInfo target(m_targetKey);
+    if (candidate.path().compare(target.path(), FileNameCase) == 0
+        && isTemporaryName(candidate.fileName(), target.fileName()))
+        return QStringLiteral("temporary file");
+    return QString();
+}
+
 QString OutputFile::lock()
 {
-    const QFileInfo target(m_target);
-    m_lockPath = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".lock");
-    m_lock = std::make_unique<QLockFile>(m_lockPath);
-    // Only a lock whose process has ended is stale: a long run keeps its own.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0)) {
-        InterruptCleanup::add(m_lockPath);
-        return QString();
-    }
-    if (m_lock->error() == QLockFile::LockFailedError)
-        return QStringLiteral("is being written by another conversion");
-    const QString cause = folderWriteProblem(m_target);
-    return QStringLiteral("cannot be written: no lock file can be made beside it (%1)")
-        .arg(cause.isEmpty() ? QStringLiteral("Permission denied") : cause);
+    return m_lock.take(lockPath());
 }
 
 QString OutputFile::create()
@@ -220,12 +151,12 @@ QString OutputFile::create()
     const QString name = unusedTemporaryName(m_target);
     if (name.isEmpty())
         return QStringLiteral("cannot be written: no free temporary name in its folder");
-    if (!InterruptCleanup::add(name))
+    if (!m_fileCleanup.add(name))
         return QStringLiteral("cannot be written: its temporary name is too long");
     m_file.setFileName(name);
     // Unbuffered: every write meets its failure itself, with the cause.
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        InterruptCleanup::forget(name);
+        m_fileCleanup.forget();
         const QString cause = failure(QStringLiteral("cannot create a file in its folder"));
         m_file.setFileName(QString());
         return QStringLiteral("cannot be written: ") + cause;
@@ -241,90 +172,10 @@ QString OutputFile::sync()
 {
     if (!m_file.flush())
         return failure(QStringLiteral("the data could not be written"));
-    return syncHandle(m_file.handle());
+    return PlatformFile::SyncDescriptor(m_file.handle());
 }
 
 QString OutputFile::failure(const QString &fallback) const
 {
     return m_file.error() == QFileDevice::NoError ? fallback : m_file.errorString();
-}
-
-ReplaceFailure ReplaceTargets(const std::vector<OutputFile *> &outputs)
-{
-    struct Step
-    {
-        OutputFile *output;
-        QString backup; // the previous file, when there was one
-        bool movedAside = false;
-        bool placed = false;
-    };
-    std::vector<Step> steps;
-    for (OutputFile *output : outputs)
-        steps.push_back({output, QString(), false, false});
-
-    // Give every target its previous file back, and remove the new ones.
-    const auto undo = [&steps]() {
-        for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-            const QString &target = step->output->m_target;
-            if (step->placed || step->movedAside) {
-                if (!step->backup.isEmpty())
-                    renameReplacing(step->backup, target);
-                else
-                    removeFile(target);
-            } else if (!step->backup.isEmpty()) {
-                removeFile(step->backup);
-            }
-            if (!step->backup.isEmpty())
-                InterruptCleanup::forget(step->backup);
-        }
-    };
-    const auto failed = [&undo](const OutputFile *output, const QString &cause) {
-        undo();
-        return ReplaceFailure{output, cause};
-    };
-
-    InterruptCleanup::Deferral deferral;
-    for (Step &step : steps) {
-        step.output->m_file.close();
-        if (step.output->m_file.error() != QFileDevice::NoError)
-            return failed(step.output, step.output->m_file.errorString());
-    }
-    for (Step &step : steps) {
-        if (!QFileInfo::exists(step.output->m_target))
-            continue;
-        step.backup = unusedTemporaryName(step.output->m_target);
-        if (step.backup.isEmpty() || !InterruptCleanup::add(step.backup))
-            return failed(step.output, QStringLiteral("no free temporary name in its folder"));
-        const QString cause = keepAside(step.output->m_target, step.backup, &step.movedAside);
-        if (!cause.isEmpty()) {
-            InterruptCleanup::forget(step.backup);
-            step.backup.clear();
-            step.movedAside = false;
-            return failed(step.output, cause);
-        }
-    }
-    for (Step &step : steps) {
-        const QString &temporary = step.output->m_file.fileName();
-        if (!QFileInfo::exists(temporary))
-            return failed(step.output, QStringLiteral("its temporary file \"%1\" was removed by another program")
-                                           .arg(temporary));
-        const QString cause = renameReplacing(temporary, step.output->m_target);
-        if (!cause.isEmpty())
-            return failed(step.output, cause);
-        step.placed = true;
-        step.output->m_placed = true;
-        InterruptCleanup::forget(temporary);
-    }
-
-    QSet<QString> folders;
-    for (Step &step : steps) {
-        if (!step.backup.isEmpty()) {
-            removeFile(step.backup);
-            InterruptCleanup::forget(step.backup);
-        }
-        folders.insert(QFileInfo(step.output->m_target).absolutePath());
-    }
-    for (const QString &folder : qAsConst(folders))
-        syncFolder(folder);
-    return ReplaceFailure{};
 }

@@ -7,11 +7,7 @@
 #include <QDateTime>
 #include <QIODevice>
 
-namespace {
-// The payload passes through here for its CRC; no allocation per stamp.
-// Not reentrant: one stamp at a time.
-quint8 ImageBuffer[ImageBufferSize];
-} // namespace
+#include <vector>
 
 bool WriteFill(QIODevice *device, quint8 byte, int count)
 {
@@ -45,16 +41,18 @@ bool StampImage(QIODevice *device, int littleEndian, quint16 version, const QDat
     if (!device->seek(0) || !WriteAll(device, reinterpret_cast<const char *>(headerBytes.data()), HeaderSize))
         return false;
 
-    // The CRC covers the whole payload, one buffer at a time.
+    // The CRC covers the whole payload, one buffer at a time; each stamp has
+    // its own buffer, so stamps may run on several threads at once.
+    std::vector<quint8> buffer(ImageBufferSize);
     quint16 crc = 0;
     qint64 payloadRead = 0;
     for (;;) {
-        const qint64 n = device->read(reinterpret_cast<char *>(ImageBuffer), ImageBufferSize);
+        const qint64 n = device->read(reinterpret_cast<char *>(buffer.data()), ImageBufferSize);
         if (n < 0)
             return false;
         if (n == 0)
             break;
-        crc = Crc16Continue(crc, ImageBuffer, n);
+        crc = Crc16Continue(crc, buffer.data(), n);
         payloadRead += n;
     }
     if (payloadRead != size - HeaderSize)

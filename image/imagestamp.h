@@ -10,7 +10,7 @@ class QDateTime;
 class QIODevice;
 QT_END_NAMESPACE
 
-// Size of the static buffer through which StampImage reads the payload.
+// Size of the buffer through which StampImage reads the payload.
 constexpr int ImageBufferSize = 1048576;
 
 // Writes count copies of byte at the device's position; count <= 0 writes

@@ -372,6 +372,18 @@ void TestConversion::refusals_data()
         "not a regular file");
     row("S-record file is /dev/null", source, oldImage, QStringLiteral("/dev/null"), S::SRecordPathInvalid,
         "not a regular file");
+    // Names the system refuses for their length: the cause is the length,
+    // not a missing folder.
+    const QString longName(300, QLatin1Char('n'));
+    const QString longFolders =
+        QStringLiteral("%D") + QString(QLatin1Char('/') + QString(200, QLatin1Char('f'))).repeated(25);
+    row("image in a folder whose name is too long", source,
+        QStringLiteral("%D/") + longName + QStringLiteral("/new.bin"), newSRecords, S::ImagePathInvalid,
+        "cannot be written: File name too long");
+    row("image path over 4096 bytes", source, longFolders + QStringLiteral("/new.bin"), newSRecords,
+        S::ImagePathInvalid, "cannot be written: File name too long");
+    row("S-record file name too long", source, oldImage, QStringLiteral("%D/") + longName + QStringLiteral(".s19"),
+        S::SRecordPathInvalid, "cannot be written: File name too long");
 #endif
 #ifdef Q_OS_LINUX
     // Files that nobody, root included, may replace.

@@ -1,0 +1,22 @@
+#ifndef VANDREL_CONVERT_CONVERSIONHOOKS_H
+#define VANDREL_CONVERT_CONVERSIONHOOKS_H
+
+#include "conversion.h"
+#include "targetreplacement.h"
+
+#include <functional>
+
+// Points inside a run at which a caller can act: what another program could
+// do at that moment (rewrite the source, make a rename fail), done at a known
+// point instead of by timing.
+struct ConversionHooks
+{
+    // Runs once, after the first piece of the source has been read.
+    std::function<void()> afterFirstSourcePiece;
+    // Puts the outputs in place and gives targets their previous files back.
+    RenameFunction rename;
+};
+
+ConversionResult RunConversion(const ConversionRequest &request, const ConversionHooks &hooks);
+
+#endif
