@@ -33,8 +33,12 @@ void WarnOfValueTraps(const ProfileSettings &settings, const QString &settingsFi
 {
     for (const ProfileSettings::Trap &trap : settings.valueTraps(profile)) {
         const IniValueTrap &value = trap.value;
-        PrintWarning(QStringLiteral("settings file %1, [%2] %3=%4 is read as %5; to mean it as written, write %3=%6")
-                         .arg(Quoted(settingsFile), value.section, value.key, value.rawValue, Quoted(trap.reads),
-                              value.quoted));
+        const QString reading = value.kinds & IniOpenQuoteTrap
+            ? QStringLiteral("opens a quote that is not closed on its line, so the lines after it, up to the next "
+                             "quote or the end of the file, are read into it:")
+            : QStringLiteral("is read as");
+        PrintWarning(QStringLiteral("settings file %1, [%2] %3=%4 %5 %6; to mean it as written, write %3=%7")
+                         .arg(Quoted(settingsFile), value.section, value.key, value.rawValue, reading,
+                              Quoted(trap.reads), value.quoted));
     }
 }

@@ -152,7 +152,9 @@ int TrapsIn(const QString &read, const QString &written, bool cutAtComment)
         traps |= IniOpenQuoteTrap;
     const QString value = read.trimmed();
     const QVector<int> quotes = QuotePositions(value);
-    if (!quotes.isEmpty() && !(quotes.size() == 2 && quotes.first() == 0 && quotes.last() == value.size() - 1))
+    // An odd count is the open quote above.
+    if (!quotes.isEmpty() && quotes.size() % 2 == 0
+        && !(quotes.size() == 2 && quotes.first() == 0 && quotes.last() == value.size() - 1))
         traps |= IniQuoteTrap;
     if (IsTypedValue(Unquoted(value)))
         traps |= IniTypedValueTrap;
