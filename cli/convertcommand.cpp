@@ -91,7 +91,8 @@ ConvertCommand::ConvertCommand()
         "a run is writing is refused. The time stamped is the local clock, or --time, or the\n"
         "environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
         "reading); with either, two runs on the same inputs give identical files.\n"
-        "Exit status: 0 converted, 1 the conversion was refused or failed, 2 usage error.");
+        "Exit status: 0 converted, 1 the conversion was refused or failed, or the settings file cannot\n"
+        "be read, 2 usage error.");
     m_help.examples = QStringLiteral(
         "  vandrel-cli convert --source app.bin --image app_out.bin --s19 app.s19 \\\n"
         "      --address 08000000 --image-version 101\n"
