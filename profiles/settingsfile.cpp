@@ -44,8 +44,15 @@ SettingsFileRead ReadSettingsFile(const QString &path)
         read.found = !IsMissing(path, read.error);
         return read;
     }
-    // Read one byte past the limit, so that a file still growing is caught too.
-    read.bytes = file.read(MaxSettingsFileSize + 1);
+    // To its end or one byte past the limit, in pieces, so that a small file
+    // reserves no more than it needs.
+    constexpr qint64 Piece = 64 * 1024;
+    while (read.bytes.size() <= MaxSettingsFileSize) {
+        const QByteArray piece = file.read(qMin(Piece, MaxSettingsFileSize + 1 - read.bytes.size()));
+        if (piece.isEmpty())
+            break;
+        read.bytes += piece;
+    }
     if (file.error() != QFileDevice::NoError)
         read.error = file.errorString();
     else if (read.bytes.size() > MaxSettingsFileSize)
