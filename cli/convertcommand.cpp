@@ -29,6 +29,34 @@ QString TimeHelp()
         .arg(LastCalendarYear);
 }
 
+// The usage, what the command does and examples, for --help.
+CommandHelp ConvertHelp()
+{
+    CommandHelp help;
+    help.command = QStringLiteral("convert");
+    help.usage = QStringLiteral("[options]");
+    help.description = QStringLiteral(
+        "Writes the new image (32-byte stamped header, the source, CRC-16 trailer) and its S-record\n"
+        "file, its Intel HEX file or both, with the window's checks and refusals. Every file is written\n"
+        "under a temporary name beside its target and put in place only when all are complete: a run\n"
+        "that fails or is stopped leaves the previous files as they were. A second run onto a file that\n"
+        "a run is writing is refused. The time stamped is the local clock, or --time, or the\n"
+        "environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
+        "reading); with either, two runs on the same inputs give identical files.\n"
+        "Exit status: 0 converted, 1 the conversion was refused or failed, or the settings file cannot\n"
+        "be read, 2 usage error.");
+    help.examples = QStringLiteral(
+        "  vandrel-cli convert --source app.bin --image app_out.bin --s19 app.s19 \\\n"
+        "      --address 08000000 --image-version 101\n"
+        "  vandrel-cli convert --profile 0\n"
+        "  vandrel-cli convert --settings site/VandrelSet.ini --profile \"Controller A\" --image-version 102\n"
+        "  SOURCE_DATE_EPOCH=1765289400 vandrel-cli convert --profile 0\n"
+        "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n"
+        "  vandrel-cli convert --source app.bin --image app_out.bin --hex app.hex --address 08000000 \\\n"
+        "      --image-version 101 --byte-order big --json\n");
+    return help;
+}
+
 // The files are complete and in place whatever happens to the summary: say so.
 int PrintSummary(const ConversionRequest &request)
 {
@@ -81,27 +109,7 @@ ConvertCommand::ConvertCommand()
     m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,
                          m_byteOrder, m_json});
 
-    m_help.command = QStringLiteral("convert");
-    m_help.usage = QStringLiteral("[options]");
-    m_help.description = QStringLiteral(
-        "Writes the new image (32-byte stamped header, the source, CRC-16 trailer) and its S-record\n"
-        "file, its Intel HEX file or both, with the window's checks and refusals. Every file is written\n"
-        "under a temporary name beside its target and put in place only when all are complete: a run\n"
-        "that fails or is stopped leaves the previous files as they were. A second run onto a file that\n"
-        "a run is writing is refused. The time stamped is the local clock, or --time, or the\n"
-        "environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
-        "reading); with either, two runs on the same inputs give identical files.\n"
-        "Exit status: 0 converted, 1 the conversion was refused or failed, or the settings file cannot\n"
-        "be read, 2 usage error.");
-    m_help.examples = QStringLiteral(
-        "  vandrel-cli convert --source app.bin --image app_out.bin --s19 app.s19 \\\n"
-        "      --address 08000000 --image-version 101\n"
-        "  vandrel-cli convert --profile 0\n"
-        "  vandrel-cli convert --settings site/VandrelSet.ini --profile \"Controller A\" --image-version 102\n"
-        "  SOURCE_DATE_EPOCH=1765289400 vandrel-cli convert --profile 0\n"
-        "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n"
-        "  vandrel-cli convert --source app.bin --image app_out.bin --hex app.hex --address 08000000 \\\n"
-        "      --image-version 101 --byte-order big --json\n");
+    m_help = ConvertHelp();
 }
 
 QString ConvertCommand::help() const
