@@ -19,6 +19,9 @@ int main(int argc, char *argv[])
         QMessageBox::warning(nullptr, QStringLiteral("警告"), problem, QMessageBox::Ok, QMessageBox::NoButton);
         return WindowExitNoProject;
     }
+    const QString settingsProblem = WorkingFolderSettingsWarning();
+    if (!settingsProblem.isEmpty())
+        QMessageBox::warning(nullptr, QStringLiteral("警告"), settingsProblem, QMessageBox::Ok, QMessageBox::NoButton);
 
     MainWindow window;
     window.show();

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDoubleValidator>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -160,6 +161,7 @@ void MainWindow::Conversion()
     request.imagePath = NBinLineEdit->text();
     request.srecordPath = NS19LineEdit->text();
     request.wallClock = QDateTime::currentDateTime();
+    request.settingsPath = QFileInfo(SettingsFileName()).absoluteFilePath();
 
     ConversionResult result = ReadConversionFields(VerLineEdit->text(), AddrLineEdit->text(), request);
     if (result.succeeded())

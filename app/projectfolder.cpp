@@ -2,9 +2,9 @@
 
 #include "commandline.h"
 #include "profilesettings.h"
+#include "settingsfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -12,6 +12,11 @@ namespace {
 QString Warning(const QString &text, const QString &path)
 {
     return text + QLatin1Char('\n') + QDir::toNativeSeparators(path);
+}
+
+QString UnreadableSettingsText()
+{
+    return QStringLiteral("VandrelSet.ini文件无法读取！");
 }
 
 } // namespace
@@ -39,12 +44,18 @@ QString EnterProjectFolder(const QStringList &arguments)
     const QString settingsPath = QDir(folder).filePath(SettingsFileName());
     if (!QFileInfo::exists(settingsPath))
         return Warning(QStringLiteral("项目文件夹中没有VandrelSet.ini文件！"), folder);
-    QFile settings(settingsPath);
-    if (!QFileInfo(settingsPath).isFile() || !settings.open(QIODevice::ReadOnly))
-        return Warning(QStringLiteral("VandrelSet.ini文件无法读取！"), settingsPath);
-    settings.close();
+    if (!ReadSettingsFile(settingsPath).succeeded())
+        return Warning(UnreadableSettingsText(), settingsPath);
 
     if (!QDir::setCurrent(folder))
         return Warning(QStringLiteral("项目文件夹无法打开！"), folder);
     return QString();
+}
+
+QString WorkingFolderSettingsWarning()
+{
+    const SettingsFileRead read = ReadSettingsFile(SettingsFileName());
+    if (read.succeeded() || !read.found)
+        return QString();
+    return Warning(UnreadableSettingsText(), QFileInfo(SettingsFileName()).absoluteFilePath());
 }

@@ -12,4 +12,10 @@
 // whose settings can be read (the working directory then stays), else "".
 QString EnterProjectFolder(const QStringList &arguments);
 
+// The warning to show before the window when the working directory's
+// VandrelSet.ini is there but cannot be read as settings (a FIFO, a device,
+// a folder, no permission, too large); the window then opens as with no
+// settings. "" when it was read or there is none.
+QString WorkingFolderSettingsWarning();
+
 #endif

@@ -39,12 +39,16 @@ QTextStream &StandardError()
     return error.stream();
 }
 
-bool WriteStandardOutput(const QByteArray &bytes)
+bool WriteStandardOutput(const QByteArray &bytes, QString *error)
 {
     // Through the same device: a pipe gets the bytes, a console wide text.
     QTextStream &stream = StandardOutput();
     stream.flush();
-    return stream.status() == QTextStream::Ok && stream.device()->write(bytes) == bytes.size();
+    if (stream.status() == QTextStream::Ok && stream.device()->write(bytes) == bytes.size())
+        return true;
+    if (error)
+        *error = stream.device()->errorString();
+    return false;
 }
 
 void PrintError(const QString &message)

@@ -18,8 +18,8 @@ QTextStream &StandardError();
 
 // UTF-8 bytes (JSON) on stdout, after any text already queued: as they are
 // to a pipe or file, as wide text to a Windows console; false when they
-// cannot be written.
-bool WriteStandardOutput(const QByteArray &bytes);
+// cannot be written, with the cause in error when given.
+bool WriteStandardOutput(const QByteArray &bytes, QString *error = nullptr);
 
 // "vandrel-cli: message" on stderr.
 void PrintError(const QString &message);

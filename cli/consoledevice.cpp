@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
@@ -61,11 +64,18 @@ qint64 ConsoleDevice::readData(char *, qint64)
 qint64 ConsoleDevice::writeData(const char *data, qint64 size)
 {
 #ifdef Q_OS_WIN
-    if (m_console)
-        return WriteToConsole(m_console, QString::fromUtf8(data, int(size))) ? size : -1;
+    if (m_console) {
+        if (WriteToConsole(m_console, QString::fromUtf8(data, int(size))))
+            return size;
+        setErrorString(QStringLiteral("cannot write to the console"));
+        return -1;
+    }
 #endif
     // Flushed at once, so that stdout and stderr keep their order.
-    if (std::fwrite(data, 1, size_t(size), m_stream) != size_t(size) || std::fflush(m_stream) != 0)
+    if (std::fwrite(data, 1, size_t(size), m_stream) != size_t(size) || std::fflush(m_stream) != 0) {
+        // The cause, such as a full disk behind a redirection.
+        setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
         return -1;
+    }
     return size;
 }

@@ -2,10 +2,13 @@
 #define VANDREL_CLI_CONVERTCOMMAND_H
 
 #include "commandparser.h"
+#include "conversion.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
+
+#include <optional>
 
 // "convert": writes the stamped image and its S-record and/or Intel HEX file
 // through the same conversion function as the window.
@@ -18,6 +21,19 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    // The start address and the version as given, read once all are known.
+    struct FieldTexts
+    {
+        QString address;
+        QString version;
+    };
+
+    // The steps of a run; each returns the exit status when the run ends there.
+    std::optional<int> readProfile(ConversionRequest &request, FieldTexts &fields) const;
+    std::optional<int> readOptions(ConversionRequest &request, FieldTexts &fields) const;
+    std::optional<int> readStampTime(ConversionRequest &request, QString &warning) const;
+    int convert(ConversionRequest &request, const FieldTexts &fields, const QString &timeWarning) const;
+
     QCommandLineParser m_parser;
     CommandHelp m_help;
     QCommandLineOption m_source;

@@ -1,3 +1,4 @@
+#include "argumentencoding.h"
 #include "clioutput.h"
 #include "convertcommand.h"
 #include "inspectcommand.h"
@@ -40,6 +41,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vandrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
+
+    // Before any command reads a path: a name replaced by a look-alike would
+    // read or write another file.
+    if (const std::optional<QString> problem = UndecodableArgument(argc, argv))
+        return UsageError(*problem);
 
     ConvertCommand convert;
     ProfilesCommand profiles;

@@ -1,8 +1,5 @@
 #include "profilechoice.h"
 
-#include "clioutput.h"
-#include "messagetext.h"
-
 #include <QRegularExpression>
 
 ProfileChoice ChooseProfile(const ProfileSettings &settings, const QString &settingsFile, const QString &profile)
@@ -35,14 +32,4 @@ ProfileChoice ChooseProfile(const ProfileSettings &settings, const QString &sett
         choice.index = -1;
     }
     return choice;
-}
-
-void WarnOfValueTraps(const ProfileSettings &settings, const QString &settingsFile, int profile)
-{
-    for (const ProfileSettings::Trap &trap : settings.valueTraps(profile)) {
-        const IniValueTrap &value = trap.value;
-        PrintWarning(QStringLiteral("settings file %1, [%2] %3=%4 is read as %5; to mean it as written, write %3=%6")
-                         .arg(Quoted(settingsFile), value.section, value.key, value.rawValue, Quoted(trap.reads),
-                              value.quoted));
-    }
 }

@@ -16,9 +16,4 @@ struct ProfileChoice
 
 ProfileChoice ChooseProfile(const ProfileSettings &settings, const QString &settingsFile, const QString &profile);
 
-// A warning on stderr for each value of [Sys] and of the profile (every
-// listed profile for -1) that the INI rules read otherwise than it is
-// written, with the quoted form to write instead.
-void WarnOfValueTraps(const ProfileSettings &settings, const QString &settingsFile, int profile = -1);
-
 #endif

@@ -3,8 +3,7 @@
 #include "clioutput.h"
 #include "profilechoice.h"
 #include "profilesettings.h"
-
-#include <QFileInfo>
+#include "settingswarnings.h"
 
 ProfilesCommand::ProfilesCommand()
     : m_settings(QStringLiteral("settings"), QStringLiteral("Settings file to read, e.g. examples/VandrelSet.ini."),
@@ -25,7 +24,8 @@ ProfilesCommand::ProfilesCommand()
     m_help.usage = QStringLiteral("[options]");
     m_help.description = QStringLiteral(
         "Lists the device profiles of the settings file with their paths, and the start address and\n"
-        "version of its [Sys] section. Exit status: 0 listed, 2 usage error or no settings file.");
+        "version of its [Sys] section. Exit status: 0 listed, 1 the settings file cannot be read,\n"
+        "2 usage error or no settings file.");
     m_help.examples = QStringLiteral(
         "  vandrel-cli profiles\n"
         "  vandrel-cli profiles --settings examples/VandrelSet.ini\n"
@@ -56,24 +56,32 @@ int ProfilesCommand::run(const QStringList &arguments)
     }
 
     const QString settingsFile = m_parser.value(m_settings);
-    if (!QFileInfo(settingsFile).isFile())
-        return UsageError(QStringLiteral("settings file \"%1\" not found").arg(settingsFile), m_help.command);
     const ProfileSettings settings(settingsFile);
+    if (const std::optional<int> status = RefuseUnreadableSettings(settings, settingsFile, m_help.command))
+        return *status;
+    WarnOfSystemValues(settings, settingsFile);
+    return chosen ? printPath(settings, settingsFile, *chosen) : printProfiles(settings, settingsFile);
+}
+
+int ProfilesCommand::printPath(const ProfileSettings &settings, const QString &settingsFile,
+                               const QCommandLineOption &chosen) const
+{
+    const ProfileChoice choice = ChooseProfile(settings, settingsFile, m_parser.value(chosen));
+    if (choice.index < 0)
+        return UsageError(choice.error, m_help.command);
+    const ProfilePaths paths = settings.paths(choice.index);
+    const QString &path = &chosen == &m_sourcePath ? paths.sourcePath
+        : &chosen == &m_imagePath                  ? paths.imagePath
+                                                   : paths.srecordPath;
     QTextStream &out = StandardOutput();
+    out << path << '\n';
+    out.flush();
+    return ExitSuccess;
+}
 
-    if (chosen) {
-        const ProfileChoice choice = ChooseProfile(settings, settingsFile, m_parser.value(*chosen));
-        if (choice.index < 0)
-            return UsageError(choice.error, m_help.command);
-        const ProfilePaths paths = settings.paths(choice.index);
-        const QString &path = chosen == &m_sourcePath ? paths.sourcePath
-            : chosen == &m_imagePath                  ? paths.imagePath
-                                                      : paths.srecordPath;
-        out << path << '\n';
-        out.flush();
-        return ExitSuccess;
-    }
-
+int ProfilesCommand::printProfiles(const ProfileSettings &settings, const QString &settingsFile) const
+{
+    QTextStream &out = StandardOutput();
     out << "Settings file " << settingsFile << '\n'
         << "  start address  " << settings.startAddress() << '\n'
         << "  version        " << settings.version() << '\n';

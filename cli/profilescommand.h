@@ -2,6 +2,7 @@
 #define VANDREL_CLI_PROFILESCOMMAND_H
 
 #include "commandparser.h"
+#include "profilesettings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -18,6 +19,10 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    // One path of one profile, for scripts; or every profile, for people.
+    int printPath(const ProfileSettings &settings, const QString &settingsFile, const QCommandLineOption &chosen) const;
+    int printProfiles(const ProfileSettings &settings, const QString &settingsFile) const;
+
     QCommandLineParser m_parser;
     CommandHelp m_help;
     QCommandLineOption m_settings;

@@ -402,8 +402,7 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
     const std::optional<quint32> address = ParseStartAddress(addressText);
     if (!address)
         return failure(ConversionStatus::AddressInvalid,
-                       QStringLiteral("start address %1 is not a hexadecimal number from 0 to FFFFFFFF")
-                           .arg(Quoted(addressText)));
+                       StartAddressRefusal(QStringLiteral("start address ") + Quoted(addressText)));
     request.version = *version;
     request.startAddress = *address;
     return ConversionResult{};

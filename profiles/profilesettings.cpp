@@ -78,10 +78,8 @@ bool WriteSnapshot(QTemporaryFile &snapshot, const QByteArray &bytes)
     return written;
 }
 
-QString TextValue(QSettings &settings, const QString &key)
-{
-    return settings.value(key, QString()).toString();
-}
+QString SystemGroup() { return QStringLiteral("Sys"); }
+QString DevicesKey() { return QStringLiteral("Sys/Devs"); }
 
 } // namespace
 
@@ -92,19 +90,22 @@ QString ProfileGroup(int index)
 
 ProfileSettings::ProfileSettings(const QString &fileName)
 {
-    QFile file(fileName);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    m_text = DecodeSettingsText(bytes);
+    const SettingsFileRead read = ReadSettingsFile(fileName);
+    m_readError = read.error;
+    m_found = read.found;
+    // Only the bytes read are parsed: QSettings itself would open a FIFO or
+    // device named here and wait, or read it without end.
+    if (read.bytes.isEmpty())
+        return;
+    m_text = DecodeSettingsText(read.bytes);
 
     // QSettings reads INI files as UTF-8 only (Qt 6), and keeps every parsed
     // file in a process-wide cache, keyed by path, that it parses again only
     // when the size or time stamp changed. Parsing a private UTF-8 copy of the
     // text just read sees the file as it is now, decoded as these very bytes
-    // need. Without a copy (no writable temporary folder), read it in place.
-    const QString parsedFile
-        = !bytes.isEmpty() && WriteSnapshot(m_snapshot, m_text.toUtf8())
-        ? m_snapshot.fileName()
-        : fileName;
+    // need. Without a copy (no writable temporary folder), read it in place:
+    // it has just been read as a regular file.
+    const QString parsedFile = WriteSnapshot(m_snapshot, m_text.toUtf8()) ? m_snapshot.fileName() : fileName;
     m_settings = std::make_unique<QSettings>(parsedFile, QSettings::IniFormat);
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // Sections are parsed at the first read, so the codec set here applies.
@@ -112,9 +113,36 @@ ProfileSettings::ProfileSettings(const QString &fileName)
 #endif
 }
 
+QVariant ProfileSettings::value(const QString &key, const QVariant &fallback) const
+{
+    return m_settings ? m_settings->value(key, fallback) : fallback;
+}
+
+bool ProfileSettings::hasSystemSection() const
+{
+    return m_settings && m_settings->childGroups().contains(SystemGroup());
+}
+
+std::optional<int> ProfileSettings::parsedDeviceCount() const
+{
+    bool ok = false;
+    const int count = value(DevicesKey()).toInt(&ok);
+    if (!ok || count < 0)
+        return std::nullopt;
+    return count;
+}
+
+std::optional<QString> ProfileSettings::unreadableDeviceCount() const
+{
+    const QVariant devices = value(DevicesKey());
+    if (!devices.isValid() || parsedDeviceCount())
+        return std::nullopt;
+    return devices.toString();
+}
+
 int ProfileSettings::declaredDeviceCount() const
 {
-    return m_settings->value(QStringLiteral("Sys/Devs"), 0).toInt();
+    return parsedDeviceCount().value_or(0);
 }
 
 int ProfileSettings::deviceCount() const
@@ -124,7 +152,7 @@ int ProfileSettings::deviceCount() const
 
 QString ProfileSettings::deviceName(int index) const
 {
-    return TextValue(*m_settings, ProfileGroup(index) + QStringLiteral("Name"));
+    return value(ProfileGroup(index) + QStringLiteral("Name"), QString()).toString();
 }
 
 QStringList ProfileSettings::deviceNames() const
@@ -138,21 +166,21 @@ QStringList ProfileSettings::deviceNames() const
 
 QString ProfileSettings::startAddress() const
 {
-    return m_settings->value(QStringLiteral("Sys/Addr"), 0).toString();
+    return value(QStringLiteral("Sys/Addr"), 0).toString();
 }
 
 QString ProfileSettings::version() const
 {
-    return m_settings->value(QStringLiteral("Sys/Ver"), 0).toString();
+    return value(QStringLiteral("Sys/Ver"), 0).toString();
 }
 
 ProfilePaths ProfileSettings::paths(int index) const
 {
     const QString group = ProfileGroup(index);
     ProfilePaths result;
-    result.sourcePath = TextValue(*m_settings, group + QStringLiteral("PBin"));
-    result.imagePath = TextValue(*m_settings, group + QStringLiteral("NBin"));
-    result.srecordPath = TextValue(*m_settings, group + QStringLiteral("NS19"));
+    result.sourcePath = value(group + QStringLiteral("PBin"), QString()).toString();
+    result.imagePath = value(group + QStringLiteral("NBin"), QString()).toString();
+    result.srecordPath = value(group + QStringLiteral("NS19"), QString()).toString();
     return result;
 }
 
@@ -164,7 +192,7 @@ QVector<ProfileSettings::Trap> ProfileSettings::valueTraps(int profile) const
     static const QRegularExpression profileSection(QStringLiteral("^Dev(0|[1-9][0-9]{0,8})$"));
     const int count = deviceCount();
     const auto wanted = [&](const QString &section, const QString &key) {
-        if (section == QLatin1String("Sys"))
+        if (section == SystemGroup())
             return systemKeys.contains(key);
         const QRegularExpressionMatch match = profileSection.match(section);
         if (!match.hasMatch() || !profileKeys.contains(key))
@@ -174,6 +202,6 @@ QVector<ProfileSettings::Trap> ProfileSettings::valueTraps(int profile) const
     };
     QVector<Trap> traps;
     for (const IniValueTrap &trap : FindIniValueTraps(m_text, wanted))
-        traps.append({trap, m_settings->value(trap.section + QLatin1Char('/') + trap.key).toString()});
+        traps.append({trap, value(trap.section + QLatin1Char('/') + trap.key).toString()});
     return traps;
 }

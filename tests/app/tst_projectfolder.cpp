@@ -14,6 +14,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 QString canonical(const QString &path)
@@ -39,6 +43,8 @@ private slots:
     void arguments_data();
     void arguments();
     void relativePathsResolveAgainstTheFolder();
+    void settingsThatCannotBeReadAtStart_data();
+    void settingsThatCannotBeReadAtStart();
 
 private:
     std::unique_ptr<QTemporaryDir> m_root;
@@ -160,6 +166,63 @@ void TestProjectFolder::relativePathsResolveAgainstTheFolder()
     QCOMPARE(ReadFile(project + QStringLiteral("/out/app_out.bin")).size(), 300 + 36);
     QVERIFY(ReadFile(project + QStringLiteral("/out/app.s19")).startsWith("S0"));
     QVERIFY(QDir(m_root->path() + QStringLiteral("/elsewhere")).isEmpty());
+}
+
+// Started without an argument, the window warns of a VandrelSet.ini it
+// cannot read and opens as with no settings; never waits on a FIFO or reads
+// a device without end. Given as the project, the same file is refused.
+void TestProjectFolder::settingsThatCannotBeReadAtStart_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("warned");
+
+    QTest::newRow("none") << "none" << false;
+    QTest::newRow("readable") << "readable" << false;
+    QTest::newRow("folder") << "folder" << true;
+    QTest::newRow("over 4 MiB") << "large" << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("FIFO") << "fifo" << true;
+    QTest::newRow("link to /dev/zero") << "zero" << true;
+#endif
+}
+
+void TestProjectFolder::settingsThatCannotBeReadAtStart()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, warned);
+
+    const QString settings = QDir::current().filePath(QStringLiteral("VandrelSet.ini"));
+    const QByteArray profile = "[Sys]\nDevs=1\nAddr=08000000\n[Dev0]\nName=A\n";
+    if (kind == QLatin1String("readable"))
+        QVERIFY(WriteFile(settings, profile));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(settings));
+    else if (kind == QLatin1String("large"))
+        QVERIFY(WriteFile(settings, profile + QByteArray(5 * 1024 * 1024, '\n')));
+#ifdef Q_OS_UNIX
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(settings).constData(), 0600), 0);
+    else if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), settings));
+#endif
+
+    const QString warning = WorkingFolderSettingsWarning();
+    if (!warned) {
+        QCOMPARE(warning, QString());
+    } else {
+        QCOMPARE(warning.section(QLatin1Char('\n'), 0, 0), QStringLiteral("VandrelSet.ini文件无法读取！"));
+        QCOMPARE(warning.section(QLatin1Char('\n'), 1), QDir::toNativeSeparators(settings));
+        // As the project, refused before the working directory changes.
+        const QString elsewhere = QDir::currentPath();
+        QCOMPARE(EnterProjectFolder({QStringLiteral("vandrel"), elsewhere}).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("VandrelSet.ini文件无法读取！"));
+        QCOMPARE(QDir::currentPath(), elsewhere);
+    }
+
+    const MainWindow window;
+    const auto *devices = window.findChild<QComboBox *>(QStringLiteral("DevComboBox"));
+    QVERIFY(devices);
+    QCOMPARE(devices->count(), kind == QLatin1String("readable") ? 1 : 0);
 }
 
 QTEST_MAIN(TestProjectFolder)

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -20,6 +21,7 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -190,6 +192,53 @@ bool AnyCountedFailure(const QJsonObject &checks)
     return false;
 }
 
+// What every entry of a folder is: its type, and for a regular file its
+// size, time stamp and (up to a MiB) its bytes; a FIFO is never opened.
+QMap<QString, QByteArray> FolderState(const QString &folder)
+{
+    constexpr qint64 ReadUpTo = 1024 * 1024;
+    QMap<QString, QByteArray> state;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        QByteArray facts = entry.isSymLink() ? "link " + QFile::encodeName(entry.symLinkTarget())
+            : entry.isDir()                  ? QByteArray("folder")
+            : !entry.isFile()                ? QByteArray("special")
+                                             : QByteArray::number(entry.size()) + ' '
+                    + QByteArray::number(entry.lastModified().toMSecsSinceEpoch());
+        if (entry.isFile() && !entry.isSymLink() && entry.size() <= ReadUpTo)
+            facts += ' ' + ReadFile(entry.filePath());
+        state.insert(entry.fileName(), facts);
+    }
+    return state;
+}
+
+#ifdef Q_OS_UNIX
+// A file under a name given as bytes, which need not be valid text.
+bool WriteRawName(const QByteArray &name, const QByteArray &contents)
+{
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, contents.constData(), size_t(contents.size())) == contents.size();
+    return ::close(fd) == 0 && written;
+}
+
+QByteArray ReadRawName(const QByteArray &name)
+{
+    QByteArray contents;
+    const int fd = ::open(name.constData(), O_RDONLY);
+    if (fd < 0)
+        return "<missing>";
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        contents.append(buffer, int(got));
+    ::close(fd);
+    return contents;
+}
+#endif
+
 struct CliRun
 {
     int exitCode = -1;
@@ -240,7 +289,15 @@ private slots:
     void interruptedRunKeepsPreviousFiles_data();
     void interruptedRunKeepsPreviousFiles();
     void concurrentRuns();
+    void settingsThatCannotBeRead_data();
+    void settingsThatCannotBeRead();
+    void unreadableSettingsAsAnotherUser();
+    void undecodableArguments_data();
+    void undecodableArguments();
+    void summaryThatCannotBeWritten();
 #endif
+    void settingsSystemWarnings_data();
+    void settingsSystemWarnings();
 
     void helpShowsEveryOption();
 
@@ -512,6 +569,11 @@ void TestCli::exitStatus_data()
     QTest::newRow("neither --s19 nor --hex")
         << QStringList{"convert", "--source", "app.bin", "--image", "x.bin"} + version + address << none << 2
         << "--s19 or --hex";
+    QTest::newRow("--hex empty, alone")
+        << QStringList{"convert", "--source", "app.bin", "--image", "x.bin", "--hex", ""} + version + address << none
+        << 1 << "no Intel HEX file path given (--hex is empty)";
+    QTest::newRow("--hex empty beside --s19") << convert + version + address + with("--hex", "") << none << 1
+                                              << "no Intel HEX file path given";
     QTest::newRow("--byte-order sideways") << convert + version + address + with("--byte-order", "middle") << none
                                            << 2 << "\"middle\"";
     QTest::newRow("no command") << none << none << 2 << "no command";
@@ -1422,6 +1484,232 @@ void TestCli::concurrentRuns()
     QCOMPARE(right->exitCode(), 0);
 }
 #endif
+
+#ifdef Q_OS_UNIX
+// Settings that cannot be read end the run with the cause, at once, and
+// leave every file as it was.
+void TestCli::settingsThatCannotBeRead_data()
+{
+    QTest::addColumn<QString>("kind"); // what special.ini is
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QStringList profiles{"profiles", "--settings", "special.ini"};
+    const QStringList convert{"convert", "--settings", "special.ini", "--profile", "0"};
+    const QStringList list{"profiles", "--settings", "special.ini", "--image-path", "0"};
+    const QString notRegular = QStringLiteral("cannot read settings file \"special.ini\": not a regular file");
+    QTest::newRow("FIFO, profiles") << "fifo" << profiles << 1 << notRegular;
+    QTest::newRow("FIFO, convert --profile") << "fifo" << convert << 1 << notRegular;
+    QTest::newRow("FIFO, one path") << "fifo" << list << 1 << notRegular;
+    QTest::newRow("link to /dev/zero, profiles") << "zero" << profiles << 1 << notRegular;
+    QTest::newRow("link to /dev/zero, convert") << "zero" << convert << 1 << notRegular;
+    QTest::newRow("folder") << "folder" << profiles << 1 << notRegular;
+    QTest::newRow("over 4 MiB, profiles") << "large" << profiles << 1 << "larger than 4 MiB";
+    QTest::newRow("over 4 MiB, convert") << "large" << convert << 1 << "larger than 4 MiB";
+    QTest::newRow("dangling link") << "dangling" << profiles << 1 << "No such file or directory";
+    QTest::newRow("missing") << "missing" << convert << 2 << "settings file \"special.ini\" not found";
+    const QString longName = QStringLiteral("./").repeated(2100) + QStringLiteral("VandrelSet.ini");
+    QTest::newRow("path over 4096 bytes, profiles")
+        << "missing" << QStringList{"profiles", "--settings", longName} << 1 << "File name too long";
+    QTest::newRow("path over 4096 bytes, convert")
+        << "missing" << QStringList{"convert", "--settings", longName, "--profile", "0"} << 1 << "File name too long";
+}
+
+void TestCli::settingsThatCannotBeRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const QString special = path(QStringLiteral("special.ini"));
+    const QByteArray name = QFile::encodeName(special);
+    QDir(special).removeRecursively();
+    ::unlink(name.constData());
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    else if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), special));
+    else if (kind == QLatin1String("dangling"))
+        QVERIFY(QFile::link(path(QStringLiteral("nothing.ini")), special));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(special));
+    else if (kind == QLatin1String("large"))
+        QVERIFY(WriteFile(special, "[Sys]\nDevs=1\n" + QByteArray(5 * 1024 * 1024, ';')));
+
+    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    // A run that waited on the FIFO or read /dev/zero would be killed first.
+    const CliRun result = run(arguments, {}, 5000);
+    const QMap<QString, QByteArray> after = FolderState(m_dir.path());
+    QDir(special).removeRecursively();
+    ::unlink(name.constData());
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(result.err.startsWith("vandrel-cli: "), result.err.constData());
+    QVERIFY2(result.err.contains(message.toUtf8()), result.err.constData());
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(after, before);
+}
+
+// A settings file its user may not read is refused with the cause, never
+// taken for an empty one (address 0, version 0). Only another user can be
+// kept out, so root runs the program as nobody.
+void TestCli::unreadableSettingsAsAnotherUser()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                  | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    const QString settings = dir.filePath(QStringLiteral("unreadable.ini"));
+    QVERIFY(WriteFile(settings, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n[Dev0]\nName=A\nPBin=a\nNBin=b\nNS19=c\n"));
+    QVERIFY(QFile::setPermissions(settings, QFileDevice::WriteOwner));
+
+    QStringList prefix;
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty())
+            QSKIP("running as root without runuser: no other user to keep out of the file");
+        prefix = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("nobody"),
+                             QStringLiteral("--")};
+    }
+    const QStringList commands[] = {
+        {QStringLiteral("profiles"), QStringLiteral("--settings"), settings},
+        {QStringLiteral("convert"), QStringLiteral("--settings"), settings, QStringLiteral("--profile"),
+         QStringLiteral("0")},
+    };
+    for (const QStringList &command : commands) {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        const QStringList all = prefix + QStringList{QStringLiteral(VANDREL_CLI_PATH)} + command;
+        process.start(all.constFirst(), all.mid(1));
+        QVERIFY(process.waitForFinished(20000));
+        const QByteArray err = process.readAllStandardError();
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.contains("cannot read settings file \"" + QFile::encodeName(settings) + "\": Permission denied"),
+                 err.constData());
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("unreadable.ini")});
+}
+
+// A name whose bytes are not valid text here is refused before anything is
+// read or written, whichever path it is: never taken for its look-alike.
+void TestCli::undecodableArguments_data()
+{
+    QTest::addColumn<QString>("arguments"); // for sh; \377 and \376 written as printf escapes
+
+    const QString values = QStringLiteral(" --address 0 --image-version 1");
+    QTest::newRow("source") << "convert --source \"$(printf 's\\377.bin')\" --image x.bin --s19 x.s19" + values;
+    QTest::newRow("new image") << "convert --source app.bin --image \"$(printf 'c\\377.bin')\" --s19 x.s19" + values;
+    QTest::newRow("two names alike")
+        << "convert --source app.bin --image \"$(printf 'c\\377.bin')\" --s19 \"$(printf 'c\\376.bin')\"" + values;
+    QTest::newRow("S-record file") << "convert --source app.bin --image x.bin --s19 \"$(printf 'c\\376.bin')\"" + values;
+    QTest::newRow("Intel HEX file") << "convert --source app.bin --image x.bin --hex \"$(printf 'c\\376.bin')\"" + values;
+    QTest::newRow("option and value in one") << "convert --source app.bin --image=\"$(printf 'c\\377.bin')\" --s19 x.s19"
+                                                 + values;
+    QTest::newRow("settings of convert") << QString("convert --profile 0 --settings \"$(printf 'set\\377.ini')\"");
+    QTest::newRow("settings of profiles") << QString("profiles --settings \"$(printf 'set\\377.ini')\"");
+    QTest::newRow("image to inspect") << QString("inspect \"$(printf 'c\\377.bin')\"");
+    QTest::newRow("S-record file to inspect") << QString("inspect engine.bin --s19 \"$(printf 'c\\376.bin')\"");
+    QTest::newRow("source to inspect") << QString("inspect engine.bin --source \"$(printf 's\\377.bin')\"");
+}
+
+void TestCli::undecodableArguments()
+{
+    QFETCH(QString, arguments);
+
+    const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
+    const QByteArray source = ReadFile(path(QStringLiteral("app.bin")));
+    const QByteArray names[] = {"s\xff.bin", "c\xff.bin", "c\xfe.bin", "set\xff.ini"};
+    for (const QByteArray &name : names)
+        QVERIFY(WriteRawName(folder + name, name.startsWith("set") ? ReadFile(path(QStringLiteral("VandrelSet.ini"))) : source));
+    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("LC_ALL"));
+    env.insert(QStringLiteral("CLI"), QStringLiteral(VANDREL_CLI_PATH));
+    shell.setProcessEnvironment(env);
+    shell.setWorkingDirectory(m_dir.path());
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$CLI\" ") + arguments});
+    QVERIFY(shell.waitForFinished(20000));
+    const QByteArray err = shell.readAllStandardError();
+    QCOMPARE(shell.exitCode(), 2);
+    QVERIFY2(err.startsWith("vandrel-cli: argument \""), err.constData());
+    QVERIFY2(err.contains("\" is not valid text in this system's encoding"), err.constData());
+    QVERIFY(err.contains("\\xFF") || err.contains("\\xFE"));
+
+    for (const QByteArray &name : names)
+        QCOMPARE(ReadRawName(folder + name), name.startsWith("set") ? ReadFile(path(QStringLiteral("VandrelSet.ini"))) : source);
+    QCOMPARE(FolderState(m_dir.path()), before);
+    for (const QByteArray &name : names)
+        QCOMPARE(::unlink((folder + name).constData()), 0);
+}
+
+// The files are written and in place before the summary; a summary that
+// cannot be written says so, with the cause.
+void TestCli::summaryThatCannotBeWritten()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VANDREL_CLI_PATH),
+                  {QStringLiteral("convert"), QStringLiteral("--profile"), QStringLiteral("0"), QStringLiteral("--image"),
+                   QStringLiteral("full.bin"), QStringLiteral("--s19"), QStringLiteral("full.s19"),
+                   QStringLiteral("--time"), QLatin1String(TimeText), QStringLiteral("--json")});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(),
+             QByteArray("vandrel-cli: the outputs are in place, but the summary could not be written: "
+                        "No space left on device\n"));
+    QCOMPARE(ReadFile(path(QStringLiteral("full.bin"))).size(), SourceSize + ImageLayout::FrameSize);
+    QCOMPARE(ReadFile(path(QStringLiteral("full.s19"))), m_srecords);
+}
+#endif
+
+// [Sys] values that give something else than the file seems to say are
+// warned of, naming the key and the file, by profiles and by convert.
+void TestCli::settingsSystemWarnings_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("warning");
+
+    const QByteArray profile = "[Dev0]\nName=A\nPBin=app.bin\nNBin=w.bin\nNS19=w.s19\n";
+    const QString notWhole = QStringLiteral("settings file \"w.ini\", [Sys] Devs=%1 is not a whole number from 0 to "
+                                            "2147483647; no profile is listed");
+    const char *const counts[] = {"abc", "-1", "3.7", "0x10", "2147483648", ""};
+    for (const char *count : counts)
+        QTest::addRow("Devs=%s", count) << "[Sys]\nDevs=" + QByteArray(count) + "\nAddr=0\nVer=1\n" + profile
+                                        << notWhole.arg(QLatin1String(count));
+    QTest::newRow("no [Sys]") << profile
+                              << "settings file \"w.ini\" has no [Sys] section; the start address and the version "
+                                 "read as 0, and no profile is listed";
+}
+
+void TestCli::settingsSystemWarnings()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, warning);
+
+    QVERIFY(WriteFile(path(QStringLiteral("w.ini")), settings));
+    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QByteArray line = "vandrel-cli: warning: " + warning.toUtf8() + '\n';
+
+    const CliRun list = run({QStringLiteral("profiles"), QStringLiteral("--settings"), QStringLiteral("w.ini")});
+    QCOMPARE(list.exitCode, 0);
+    QCOMPARE(list.err, line);
+    QVERIFY(!list.out.contains("  A\n"));
+
+    const CliRun convert = run({QStringLiteral("convert"), QStringLiteral("--settings"), QStringLiteral("w.ini"),
+                                QStringLiteral("--profile"), QStringLiteral("0")});
+    QCOMPARE(convert.exitCode, 2);
+    QVERIFY2(convert.err.startsWith(line), convert.err.constData());
+    QVERIFY2(convert.err.contains("no profile 0 in settings file"), convert.err.constData());
+    QCOMPARE(FolderState(m_dir.path()), before);
+}
 
 void TestCli::helpShowsEveryOption()
 {

@@ -1,6 +1,7 @@
 #include "profilesettings.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -12,6 +13,11 @@
 #endif
 
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 // Each test runs in an empty working directory of its own, where it writes
 // the settings file under test.
@@ -34,6 +40,10 @@ private slots:
     void encoding_data();
     void encoding();
     void changedFileIsReadAnewEvenWithSameSizeAndTime();
+    void systemValuesAsWritten_data();
+    void systemValuesAsWritten();
+    void filesThatCannotBeRead_data();
+    void filesThatCannotBeRead();
 
 private:
     void writeSettings(const QByteArray &bytes);
@@ -248,6 +258,98 @@ void TestProfileSettings::changedFileIsReadAnewEvenWithSameSizeAndTime()
     file.close();
 
     QCOMPARE(ProfileSettings().paths(0).sourcePath, QStringLiteral("fw/v2.bin"));
+}
+
+// Devs is a whole number from 0 or it is reported as written; [Sys] is
+// there or its absence is reported.
+void TestProfileSettings::systemValuesAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("system");          // hasSystemSection()
+    QTest::addColumn<QString>("unreadable");   // unreadableDeviceCount(), "-" for none
+    QTest::addColumn<int>("count");
+
+    const QString none = QStringLiteral("-");
+    QTest::newRow("whole number") << QByteArray("[Sys]\nDevs=3\n") << true << none << 3;
+    QTest::newRow("zero") << QByteArray("[Sys]\nDevs=0\n") << true << none << 0;
+    QTest::newRow("spaces around") << QByteArray("[Sys]\nDevs=  3  \n") << true << none << 3;
+    QTest::newRow("absent") << QByteArray("[Sys]\nAddr=0\n") << true << none << 0;
+    const char *const unreadable[] = {"abc", "-1", "3.7", "0x10", "2147483648", ""};
+    for (const char *text : unreadable)
+        QTest::addRow("Devs=%s", text) << "[Sys]\nDevs=" + QByteArray(text) + "\n" << true << QString::fromLatin1(text)
+                                       << 0;
+    QTest::newRow("no [Sys]") << QByteArray("[Dev0]\nName=A\n") << false << none << 0;
+    QTest::newRow("[Sys] below a comment") << QByteArray("; x\n[Sys] ; shared\nDevs=1\n") << true << none << 1;
+    QTest::newRow("empty file") << QByteArray() << false << none << 0;
+}
+
+void TestProfileSettings::systemValuesAsWritten()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, system);
+    QFETCH(QString, unreadable);
+    QFETCH(int, count);
+    writeSettings(ini);
+
+    const ProfileSettings settings;
+    QVERIFY(settings.readError().isEmpty());
+    QCOMPARE(settings.hasSystemSection(), system);
+    QCOMPARE(settings.unreadableDeviceCount().value_or(QStringLiteral("-")), unreadable);
+    QCOMPARE(settings.declaredDeviceCount(), count);
+}
+
+// Whatever stands under the name, the reading ends at once: no wait on a
+// FIFO, no endless read of a device; the settings then read as none.
+void TestProfileSettings::filesThatCannotBeRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("missing") << "missing" << "" << false;
+    QTest::newRow("folder") << "folder" << "not a regular file" << true;
+    QTest::newRow("over 4 MiB") << "large" << "larger than 4 MiB, more than a settings file holds" << true;
+    QTest::newRow("exactly 4 MiB") << "limit" << "" << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("FIFO") << "fifo" << "not a regular file" << true;
+    QTest::newRow("link to /dev/zero") << "zero" << "not a regular file" << true;
+    QTest::newRow("dangling link") << "dangling" << "No such file or directory" << true;
+#endif
+}
+
+void TestProfileSettings::filesThatCannotBeRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QFETCH(bool, found);
+
+    const QByteArray devices = "[Sys]\nDevs=1\nAddr=08000000\n[Dev0]\nName=A\n";
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(SettingsFileName()));
+    else if (kind == QLatin1String("large"))
+        writeSettings(devices + QByteArray(MaxSettingsFileSize, ';'));
+    else if (kind == QLatin1String("limit"))
+        writeSettings(devices + QByteArray(MaxSettingsFileSize - devices.size(), '\n'));
+#ifdef Q_OS_UNIX
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(SettingsFileName()).constData(), 0600), 0);
+    else if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), SettingsFileName()));
+    else if (kind == QLatin1String("dangling"))
+        QVERIFY(QFile::link(QStringLiteral("nothing.ini"), SettingsFileName()));
+#endif
+
+    QElapsedTimer timer;
+    timer.start();
+    const ProfileSettings settings;
+    QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(settings.found(), found);
+    if (kind == QLatin1String("missing"))
+        QVERIFY(!settings.readError().isEmpty());
+    else
+        QCOMPARE(settings.readError(), error);
+    QCOMPARE(settings.deviceCount(), error.isEmpty() && found ? 1 : 0);
+    QCOMPARE(settings.startAddress(), error.isEmpty() && found ? QStringLiteral("08000000") : QStringLiteral("0"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileSettings)
