@@ -1,13 +1,22 @@
-#ifndef VANDREL_CONVERT_HEXDIGITS_H
-#define VANDREL_CONVERT_HEXDIGITS_H
+#ifndef VANDREL_RECORDS_HEXDIGITS_H
+#define VANDREL_RECORDS_HEXDIGITS_H
 
+#include <QString>
 #include <QtGlobal>
 
 #include <array>
 #include <cstring>
 
-// Hex text of the record formats: bytes out as two upper-case digits, digits
-// in of either case.
+// Hex text, as the record formats and every message show it: bytes out as
+// upper-case digits, digits in of either case.
+
+// Upper-case hex digits filled with zeros to width. A value wider than width
+// keeps all of its digits (an address past 4 GiB shows as nine).
+inline QString HexDigits(quint64 value, int width)
+{
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+}
+
 namespace HexDigitPairs {
 constexpr std::array<char, 512> make()
 {
@@ -40,6 +49,12 @@ inline int HexDigitValue(char c)
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
     return -1;
+}
+
+// The byte of the two hex digits at text, which the caller has checked.
+inline quint8 HexByteAt(const char *text)
+{
+    return quint8(HexDigitValue(text[0]) << 4 | HexDigitValue(text[1]));
 }
 
 #endif
