@@ -15,11 +15,6 @@ constexpr int BitsPerWord = 64;
 // can be given.
 constexpr qint64 AddressSpace = qint64(1) << 32;
 
-QString AddressText(qint64 address)
-{
-    return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
-}
-
 // Runs of image bytes that no record gives, in address order.
 struct GapTally
 {
@@ -75,7 +70,7 @@ qint64 PlacedImage::pageLength(qint64 index) const
 
 QString PlacedImage::addressText(qint64 offset) const
 {
-    return AddressText(qint64(m_address.value_or(0)) + offset);
+    return HexDigits(quint64(m_address.value_or(0)) + quint64(offset), 8);
 }
 
 bool PlacedImage::place(qint64 lineNumber, quint32 address, const quint8 *data, int count)
@@ -99,7 +94,7 @@ bool PlacedImage::placeRun(qint64 lineNumber, quint32 address, const quint8 *dat
 
     auto outside = [this, lineNumber](qint64 at, qint64 bytes) {
         if (m_outside.count == 0)
-            m_outside.first = QStringLiteral("line %1 at address %2").arg(lineNumber).arg(AddressText(at));
+            m_outside.first = QStringLiteral("line %1 at address %2").arg(lineNumber).arg(HexDigits(quint64(at), 8));
         m_outside.count += bytes;
     };
     const qint64 offset = qint64(address) - qint64(*m_address);
