@@ -39,16 +39,40 @@ inline char *PutHexByte(char *out, quint8 value)
     return out + 2;
 }
 
+namespace HexDigitValues {
+constexpr std::array<qint8, 256> make()
+{
+    std::array<qint8, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[size_t(c)] = -1;
+    for (int value = 0; value < 16; ++value) {
+        values[size_t("0123456789ABCDEF"[value])] = qint8(value);
+        values[size_t("0123456789abcdef"[value])] = qint8(value);
+    }
+    return values;
+}
+
+constexpr std::array<qint8, 256> Table = make();
+}
+
 // The value of one hex digit of either case, or -1.
 inline int HexDigitValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return HexDigitValues::Table[static_cast<unsigned char>(c)];
+}
+
+// The first character from begin to end that is not a hex digit, or end. A
+// check without an early exit runs first, since lines nearly always pass.
+inline const char *FirstNonHexDigit(const char *begin, const char *end)
+{
+    int values = 0; // a -1 anywhere makes it negative
+    for (const char *c = begin; c != end; ++c)
+        values |= HexDigitValue(*c);
+    if (values >= 0)
+        return end;
+    while (HexDigitValue(*begin) >= 0)
+        ++begin;
+    return begin;
 }
 
 // The byte of the two hex digits at text, which the caller has checked.

@@ -34,10 +34,9 @@ QString ParseIntelHexRecord(const char *text, int length, IntelHexRecord &record
 {
     if (length < 1 || text[0] != ':')
         return QStringLiteral("not an Intel HEX line (no ':' at its start)");
-    for (int i = 1; i < length; ++i) {
-        if (HexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(text[i])).arg(i + 1);
-    }
+    const char *nonHex = FirstNonHexDigit(text + 1, text + length);
+    if (nonHex != text + length)
+        return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(*nonHex)).arg(nonHex - text + 1);
     if (length < 1 + 2 * FrameBytes || (length - 1) % 2 != 0)
         return QStringLiteral("%1 characters is not a whole record").arg(length);
 

@@ -55,10 +55,9 @@ QString ParseSRecord(const char *text, int length, SRecord &record)
     record.addressBytes = SRecordAddressBytes(record.type);
     if (record.addressBytes == 0)
         return QStringLiteral("%1 is not a record type").arg(ShownCharacter(text[1]));
-    for (int i = 2; i < length; ++i) {
-        if (HexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(text[i])).arg(i + 1);
-    }
+    const char *nonHex = FirstNonHexDigit(text + 2, text + length);
+    if (nonHex != text + length)
+        return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(*nonHex)).arg(nonHex - text + 1);
     const int minimum = 2 + 2 * (CountBytes + record.addressBytes + ChecksumBytes);
     if (length < minimum || length % 2 != 0)
         return QStringLiteral("%1 characters is not a whole S%2 record").arg(length).arg(record.type);
