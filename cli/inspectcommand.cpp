@@ -5,29 +5,42 @@
 #include "inspectionreport.h"
 #include "intelhexinspection.h"
 #include "messagetext.h"
+#include "regularfile.h"
 #include "srecordinspection.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <optional>
 
 namespace {
 // Opens an untrusted file for reading. Only a regular file is opened: the
-// checks read to the end, which a device (/dev/zero) never reaches, and
-// opening a FIFO would wait for a writer, so both are refused beforehand.
-std::optional<QString> openForInspection(QFile &file, const QString &what)
+// checks read to the end, which a device (/dev/zero) never reaches, and a
+// FIFO is opened without waiting for a writer, then refused.
+std::optional<QString> openForInspection(QFile &file, const QString &path, const QString &what)
 {
-    const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile())
-        return QStringLiteral("%1 %2 is not a regular file").arg(what, Quoted(file.fileName()));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot open %1 %2: %3").arg(what, Quoted(file.fileName()), file.errorString());
-    if (file.isSequential())
-        return QStringLiteral("%1 %2 is not a regular file").arg(what, Quoted(file.fileName()));
-    return std::nullopt;
+    const QString error = OpenRegularFile(file, path);
+    if (error.isEmpty())
+        return std::nullopt;
+    if (error == NotRegularFileText())
+        return QStringLiteral("%1 %2 is %3").arg(what, Quoted(path), error);
+    return QStringLiteral("cannot open %1 %2: %3").arg(what, Quoted(path), error);
+}
+
+int Unreadable(const QString &paths, const QString &error)
+{
+    PrintError(QStringLiteral("cannot read %1: %2").arg(paths, error));
+    return ExitUsage;
 }
 } // namespace
+
+// The files of one inspection, each opened before any is read.
+struct InspectCommand::Files
+{
+    QFile image;
+    QFile srecords;
+    QFile intelHex;
+    QFile source;
+};
 
 InspectCommand::InspectCommand()
     : m_srecord(QStringLiteral("s19"),
@@ -80,82 +93,103 @@ int InspectCommand::run(const QStringList &arguments)
 {
     if (const std::optional<int> status = ParseCommand(m_parser, m_help, arguments))
         return *status;
+    Choices choices;
+    if (const std::optional<int> status = readChoices(choices))
+        return *status;
+
+    InspectionReport report;
+    report.imagePath = choices.imagePath;
+    report.srecordPath = m_parser.value(m_srecord);
+    report.intelHexPath = m_parser.value(m_intelHex);
+    report.sourcePath = m_parser.value(m_source);
+    Files files;
+    if (const std::optional<int> status = openFiles(report, files))
+        return *status;
+    if (const std::optional<int> status = inspect(choices, files, report))
+        return *status;
+    return printReport(report);
+}
+
+std::optional<int> InspectCommand::readChoices(Choices &choices) const
+{
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() != 1)
         return UsageError(positional.isEmpty() ? QStringLiteral("no image given")
                                                : QStringLiteral("one image at a time, not %1").arg(positional.size()),
                           m_help.command);
+    choices.imagePath = positional.constFirst();
     const bool recordFiles = m_parser.isSet(m_srecord) || m_parser.isSet(m_intelHex);
     for (const QCommandLineOption *option : {&m_address, &m_strict}) {
         if (m_parser.isSet(*option) && !recordFiles)
             return UsageError(QStringLiteral("--%1 needs --s19 or --hex").arg(option->names().constFirst()),
                               m_help.command);
     }
-
-    std::optional<quint32> address;
     if (m_parser.isSet(m_address)) {
         const QString text = m_parser.value(m_address);
-        address = ParseStartAddress(text);
-        if (!address)
+        choices.address = ParseStartAddress(text);
+        if (!choices.address)
             return UsageError(QStringLiteral("--address %1 is not a hexadecimal number from 0 to FFFFFFFF").arg(Quoted(text)),
                               m_help.command);
     }
-    const bool strict = m_parser.isSet(m_strict);
+    choices.strict = m_parser.isSet(m_strict);
+    return std::nullopt;
+}
 
-    // Every file is opened before any is read, so a wrong path costs no reading.
-    InspectionReport report;
-    report.imagePath = positional.constFirst();
-    report.srecordPath = m_parser.value(m_srecord);
-    report.intelHexPath = m_parser.value(m_intelHex);
-    report.sourcePath = m_parser.value(m_source);
-    QFile image(report.imagePath);
-    QFile srecords(report.srecordPath);
-    QFile intelHex(report.intelHexPath);
-    QFile source(report.sourcePath);
+// Every file is opened before any is read, so a wrong path costs no reading.
+std::optional<int> InspectCommand::openFiles(const InspectionReport &report, Files &files) const
+{
     const struct
     {
         QFile *file;
         const QCommandLineOption *option;
+        const QString &path;
         QString what;
-    } files[] = {
-        {&image, nullptr, QStringLiteral("image")},
-        {&srecords, &m_srecord, QStringLiteral("S-record file")},
-        {&intelHex, &m_intelHex, QStringLiteral("Intel HEX file")},
-        {&source, &m_source, QStringLiteral("source")},
+    } entries[] = {
+        {&files.image, nullptr, report.imagePath, QStringLiteral("image")},
+        {&files.srecords, &m_srecord, report.srecordPath, QStringLiteral("S-record file")},
+        {&files.intelHex, &m_intelHex, report.intelHexPath, QStringLiteral("Intel HEX file")},
+        {&files.source, &m_source, report.sourcePath, QStringLiteral("source")},
     };
-    for (const auto &entry : files) {
+    for (const auto &entry : entries) {
         if (entry.option && !m_parser.isSet(*entry.option))
             continue;
-        if (const std::optional<QString> error = openForInspection(*entry.file, entry.what)) {
+        if (const std::optional<QString> error = openForInspection(*entry.file, entry.path, entry.what)) {
             PrintError(*error);
             return ExitUsage;
         }
     }
+    return std::nullopt;
+}
 
-    auto unreadable = [](const QString &paths, const QString &error) {
-        PrintError(QStringLiteral("cannot read %1: %2").arg(paths, error));
-        return int(ExitUsage);
-    };
+std::optional<int> InspectCommand::inspect(const Choices &choices, Files &files, InspectionReport &report) const
+{
     const QString imageName = Quoted(report.imagePath);
-    report.image = InspectImage(&image);
+    const auto eitherName = [&imageName](const QString &path) {
+        return QStringLiteral("%1 or %2").arg(Quoted(path), imageName);
+    };
+    report.image = InspectImage(&files.image);
     if (!report.image.readError.isEmpty())
-        return unreadable(QStringLiteral("image ") + imageName, report.image.readError);
+        return Unreadable(QStringLiteral("image ") + imageName, report.image.readError);
     if (m_parser.isSet(m_srecord)) {
-        report.srecords = InspectSRecords(&srecords, &image, address, strict);
+        report.srecords = InspectSRecords(&files.srecords, &files.image, choices.address, choices.strict);
         if (!report.srecords->readError.isEmpty())
-            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.srecordPath), imageName), report.srecords->readError);
+            return Unreadable(eitherName(report.srecordPath), report.srecords->readError);
     }
     if (m_parser.isSet(m_intelHex)) {
-        report.intelHex = InspectIntelHex(&intelHex, &image, address, strict);
+        report.intelHex = InspectIntelHex(&files.intelHex, &files.image, choices.address, choices.strict);
         if (!report.intelHex->readError.isEmpty())
-            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.intelHexPath), imageName), report.intelHex->readError);
+            return Unreadable(eitherName(report.intelHexPath), report.intelHex->readError);
     }
     if (m_parser.isSet(m_source)) {
-        report.source = CompareWithSource(&image, &source);
+        report.source = CompareWithSource(&files.image, &files.source);
         if (!report.source->readError.isEmpty())
-            return unreadable(QStringLiteral("%1 or %2").arg(Quoted(report.sourcePath), imageName), report.source->readError);
+            return Unreadable(eitherName(report.sourcePath), report.source->readError);
     }
+    return std::nullopt;
+}
 
+int InspectCommand::printReport(const InspectionReport &report) const
+{
     if (m_parser.isSet(m_json)) {
         // JSON is UTF-8 whatever the terminal's encoding.
         if (!WriteStandardOutput(report.json())) {

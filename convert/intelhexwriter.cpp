@@ -6,7 +6,6 @@ namespace {
 using namespace IntelHexLayout;
 
 constexpr int RecordsPerBlock = RecordFileBlockSize / DataBytesPerRecord;
-constexpr quint32 SegmentSize = 0x10000;
 // A block crosses at most two 64 KiB boundaries, each costing a type 04 line
 // and a split data line: room for a few more lines than the records.
 constexpr int MaxTextPerBlock = (RecordsPerBlock + 8) * FullLineLength;
@@ -30,7 +29,7 @@ private:
             const quint16 upper = quint16(address >> 16);
             if (upper != m_upper) {
                 const quint8 upperBytes[2] = {quint8(upper >> 8), quint8(upper)};
-                out = FormatIntelHexRecord(out, ExtendedLinearAddress, 0, upperBytes, 2);
+                out = FormatIntelHexRecord(out, ExtendedLinearAddress, UpperAddressRecordOffset, upperBytes, 2);
                 m_upper = upper;
             }
             const quint32 room = SegmentSize - (address & 0xFFFF);
@@ -44,7 +43,7 @@ private:
     }
 
     quint32 m_startAddress;
-    quint16 m_upper = 0; // a file starts with the upper bits at 0
+    quint16 m_upper = FirstUpperAddress;
 };
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "srecordwriter.h"
 
 namespace {
-constexpr int S3Type = 3;
+using SRecordLayout::DataRecordType;
 constexpr int RecordsPerBlock = RecordFileBlockSize / SRecordLayout::DataBytesPerRecord;
 }
 
@@ -11,7 +11,7 @@ void AppendS3Record(QByteArray &text, quint32 address, const quint8 *data, int c
         return;
     const auto oldSize = text.size();
     text.resize(oldSize + SRecordLayout::FullLineLength);
-    const char *end = FormatSRecord(text.data() + oldSize, S3Type, address, data, count);
+    const char *end = FormatSRecord(text.data() + oldSize, DataRecordType, address, data, count);
     text.resize(end - text.constData());
 }
 
@@ -21,7 +21,7 @@ RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice
     const auto formatBlock = [startAddress](char *out, qint64 offset, const quint8 *data, int size) {
         for (int i = 0; i < size; i += DataBytesPerRecord) {
             const quint32 address = startAddress + quint32(offset + i); // wraps modulo 2^32
-            out = FormatSRecord(out, S3Type, address, data + i, qMin(DataBytesPerRecord, size - i));
+            out = FormatSRecord(out, DataRecordType, address, data + i, qMin(DataBytesPerRecord, size - i));
         }
         return out;
     };

@@ -1,31 +1,18 @@
 #ifndef VANDREL_IMAGE_MESSAGETEXT_H
 #define VANDREL_IMAGE_MESSAGETEXT_H
 
+#include "hexdigits.h"
+#include "showncharacter.h"
+
 #include <QString>
 
-// Pieces of the one-line English messages every part of the program gives.
+// Pieces of the one-line English messages every part of the program gives
+// (hex digits and shown characters are the record formats' own).
 
-// Upper-case hex digits filled with zeros to width, as the record lines and
-// every message that quotes a byte or an address show them.
-inline QString HexDigits(quint32 value, int width)
-{
-    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
-}
-
-// The same with a "0x" in front.
+// HexDigits with a "0x" in front.
 inline QString HexNumber(quint32 value, int width)
 {
     return QStringLiteral("0x") + HexDigits(value, width);
-}
-
-// A character as a one-line message can show it, whatever byte it is:
-// 'c' when printable ASCII, otherwise "byte 0xNN".
-inline QString ShownCharacter(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F)
-        return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(HexDigits(byte, 2));
 }
 
 // A path or value in double quotes, on one line whatever it holds: control

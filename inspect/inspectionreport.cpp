@@ -19,7 +19,7 @@ QString byteOrderText(const ImageInspection &image)
 QString stampTimeOrNote(quint32 seconds)
 {
     const QString text = StampTimeText(seconds);
-    return text.isEmpty() ? QStringLiteral("(beyond 2099)") : text;
+    return text.isEmpty() ? QStringLiteral("(beyond %1)").arg(LastCalendarYear) : text;
 }
 
 void appendField(QStringList &lines, const QString &name, const QString &value)

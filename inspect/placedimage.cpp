@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr qint64 PageSize = 64 * 1024;
@@ -14,11 +15,6 @@ constexpr int BitsPerWord = 64;
 // Data addresses are 32-bit, so no byte of the image beyond this offset
 // can be given.
 constexpr qint64 AddressSpace = qint64(1) << 32;
-
-QString AddressText(qint64 address)
-{
-    return QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
-}
 
 // Runs of image bytes that no record gives, in address order.
 struct GapTally
@@ -42,6 +38,20 @@ struct GapTally
         runEnd = start + length;
     }
 };
+// Calls visit(word, mask) for each word of a bit table that bits start to
+// start + count - 1 fall in, with the mask of those bits.
+template <typename Visit>
+void ForEachBitWord(int start, int count, Visit visit)
+{
+    const int end = start + count;
+    for (int at = start; at < end;) {
+        const int bit = at % BitsPerWord;
+        const int bits = std::min(BitsPerWord - bit, end - at);
+        const quint64 ones = bits == BitsPerWord ? ~quint64(0) : (quint64(1) << bits) - 1;
+        visit(at / BitsPerWord, ones << bit);
+        at += bits;
+    }
+}
 } // namespace
 
 struct PlacedImage::Page
@@ -75,7 +85,7 @@ qint64 PlacedImage::pageLength(qint64 index) const
 
 QString PlacedImage::addressText(qint64 offset) const
 {
-    return AddressText(qint64(m_address.value_or(0)) + offset);
+    return HexDigits(quint64(m_address.value_or(0)) + quint64(offset), 8);
 }
 
 bool PlacedImage::place(qint64 lineNumber, quint32 address, const quint8 *data, int count)
@@ -99,7 +109,7 @@ bool PlacedImage::placeRun(qint64 lineNumber, quint32 address, const quint8 *dat
 
     auto outside = [this, lineNumber](qint64 at, qint64 bytes) {
         if (m_outside.count == 0)
-            m_outside.first = QStringLiteral("line %1 at address %2").arg(lineNumber).arg(AddressText(at));
+            m_outside.first = QStringLiteral("line %1 at address %2").arg(lineNumber).arg(HexDigits(quint64(at), 8));
         m_outside.count += bytes;
     };
     const qint64 offset = qint64(address) - qint64(*m_address);
@@ -127,6 +137,18 @@ bool PlacedImage::layInPage(qint64 lineNumber, qint64 offset, const quint8 *data
     Page *page = loadPage(index);
     if (!page)
         return false;
+    if (!layFirstAlike(*page, int(offset % PageSize), data, count))
+        layEach(*page, lineNumber, offset, data, count);
+    if (page->givenCount == pageLength(index) && !page->differs && !page->reloaded) {
+        page->bytes.reset();
+        page->given.reset();
+        page->state = Page::State::Settled;
+    }
+    return true;
+}
+
+void PlacedImage::layEach(Page &page, qint64 lineNumber, qint64 offset, const quint8 *data, int count)
+{
     auto note = [&](Finding &finding, int i, quint8 held, const QString &heldBy) {
         if (finding.count++ == 0)
             finding.first = QStringLiteral("line %1: byte at address %2 (image offset %3) is %4, %5 %6")
@@ -139,26 +161,33 @@ bool PlacedImage::layInPage(qint64 lineNumber, qint64 offset, const quint8 *data
     const int start = int(offset % PageSize);
     for (int i = 0; i < count; ++i) {
         const int at = start + i;
-        quint64 &word = page->given[size_t(at / BitsPerWord)];
+        quint64 &word = page.given[size_t(at / BitsPerWord)];
         const quint64 bit = quint64(1) << (at % BitsPerWord);
-        quint8 &held = page->bytes[size_t(at)];
+        quint8 &held = page.bytes[size_t(at)];
         if (!(word & bit)) {
             word |= bit;
-            ++page->givenCount;
+            ++page.givenCount;
             if (held != data[i]) {
                 note(m_mismatches, i, held, QStringLiteral("the image holds"));
                 held = data[i]; // a later record giving this byte again is compared with this one
-                page->differs = true;
+                page.differs = true;
             }
         } else if (held != data[i]) {
             note(m_conflicts, i, held, QStringLiteral("an earlier record gave"));
         }
     }
-    if (page->givenCount == pageLength(index) && !page->differs && !page->reloaded) {
-        page->bytes.reset();
-        page->given.reset();
-        page->state = Page::State::Settled;
-    }
+}
+
+bool PlacedImage::layFirstAlike(Page &page, int start, const quint8 *data, int count)
+{
+    // The common case, a run of bytes given for the first time and equal to
+    // the image, in a few word operations rather than byte by byte.
+    bool fresh = true;
+    ForEachBitWord(start, count, [&](int word, quint64 mask) { fresh = fresh && !(page.given[size_t(word)] & mask); });
+    if (!fresh || std::memcmp(page.bytes.get() + start, data, size_t(count)) != 0)
+        return false;
+    ForEachBitWord(start, count, [&](int word, quint64 mask) { page.given[size_t(word)] |= mask; });
+    page.givenCount += count;
     return true;
 }
 

@@ -59,6 +59,11 @@ private:
 
     bool placeRun(qint64 lineNumber, quint32 address, const quint8 *data, int count);
     bool layInPage(qint64 lineNumber, qint64 offset, const quint8 *data, int count);
+    // Bytes given for the first time and equal to the image, all at once;
+    // false, with nothing changed, when any is not.
+    static bool layFirstAlike(Page &page, int start, const quint8 *data, int count);
+    // Byte by byte, noting each difference.
+    void layEach(Page &page, qint64 lineNumber, qint64 offset, const quint8 *data, int count);
     Page *loadPage(qint64 index);
     qint64 pageLength(qint64 index) const;
     QString addressText(qint64 offset) const;

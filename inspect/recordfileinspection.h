@@ -87,51 +87,53 @@ private:
 // Reads a record file line by line into reading, by the rules every format
 // shares: a read error ends the reading at once; an over-long or malformed
 // line, or a record after the end record, stops it; a blank line goes only to
-// the layout check. parse(line, record) gives a line's fault or an empty
-// text; use(line, record) takes each well-formed record in turn and returns
-// false when the image cannot be read. tooLong names the over-long line,
-// afterEnd a record behind the end record at line %1. False when the reading
-// ended at once (readError says why).
-template <typename Record, typename LayoutCheck, typename Parse, typename Use>
-bool ReadRecordLines(QIODevice *records, int maxLineLength, RecordFileReading &reading, LayoutCheck &layout,
-                     const QString &tooLong, const QString &afterEnd, const std::optional<qint64> &endLine,
-                     Parse parse, Use use)
+// the layout check. The format's reader supplies the rest:
+//   Reader::Record, Reader::MaxLineLength   its record type, its longest line
+//   tooLongText(), afterEndText(endLine)    what stops the reading
+//   parse(line, record)                     a line's fault, or an empty text
+//   layout()                                its layout check, shown every line
+//   endLine()                               the line of its end record, once read
+//   use(line, record)                       takes each well-formed record in
+//                                           turn; false when the image cannot
+//                                           be read
+// False when the reading ended at once (readError says why).
+template <typename Reader>
+bool ReadRecordLines(QIODevice *records, RecordFileReading &reading, Reader &reader)
 {
-    RecordFileInspection &result = reading.result();
-    RecordLineReader lines(records, maxLineLength);
-    Record record;
+    RecordLineReader lines(records, Reader::MaxLineLength);
+    typename Reader::Record record;
     while (!reading.stopped()) {
         const RecordLineReader::Status status = lines.next();
         if (status == RecordLineReader::EndOfFile)
             return true;
         if (status == RecordLineReader::ReadFailed) {
-            result.readError = lines.readError();
+            reading.result().readError = lines.readError();
             return false;
         }
         const RecordLine &line = lines.line();
-        result.lineCount = line.number;
+        reading.result().lineCount = line.number;
         if (status == RecordLineReader::TooLong) {
-            layout.unreadable(line.number, tooLong);
-            reading.stop(line.number, tooLong);
+            reader.layout().unreadable(line.number, reader.tooLongText());
+            reading.stop(line.number, reader.tooLongText());
             return true;
         }
         if (line.isBlank()) {
-            layout.line(line, nullptr, QString());
+            reader.layout().line(line, nullptr, QString());
             continue;
         }
-        const QString fault = parse(line, record);
-        layout.line(line, fault.isEmpty() ? &record : nullptr, fault);
+        const QString fault = reader.parse(line, record);
+        reader.layout().line(line, fault.isEmpty() ? &record : nullptr, fault);
         if (!fault.isEmpty()) {
             reading.stop(line.number, fault);
             return true;
         }
-        if (endLine) {
+        if (const std::optional<qint64> endLine = reader.endLine()) {
             // Loaders stop at the end record: data behind it would not be loaded.
-            reading.stop(line.number, afterEnd.arg(*endLine));
+            reading.stop(line.number, reader.afterEndText(*endLine));
             return true;
         }
         reading.checksum(line.number, record.checksum, record.computedChecksum);
-        if (!use(line, record))
+        if (!reader.use(line, record))
             return false;
     }
     return true;

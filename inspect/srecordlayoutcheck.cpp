@@ -24,48 +24,32 @@ QString FixedText(const char *fixed)
     return QString::fromLatin1(fixed, FixedLength(fixed));
 }
 
+// Whether the line starts as a record of the given type ('0' to '9').
+bool StartsAs(const RecordLine &line, char typeDigit)
+{
+    return line.length >= 2 && line.text[0] == 'S' && line.text[1] == typeDigit;
+}
+
+char TypeDigit(int type)
+{
+    return char('0' + type);
+}
+
 } // namespace
-
-void SRecordLayoutCheck::differ(qint64 lineNumber, const QString &what)
-{
-    if (m_difference.isEmpty())
-        m_difference = QStringLiteral("line %1: %2").arg(lineNumber).arg(what);
-}
-
-void SRecordLayoutCheck::unreadable(qint64 lineNumber, const QString &fault)
-{
-    differ(lineNumber, fault);
-}
 
 void SRecordLayoutCheck::line(const RecordLine &line, const SRecord *record, const QString &fault)
 {
-    if (!m_difference.isEmpty())
+    if (differs())
         return;
     switch (m_section) {
     case Section::Header:
         if (!IsFixedLine(line, HeaderLine))
-            differ(line.number, QStringLiteral("\"%1\" is not the header line \"%2\"").arg(QuotedText(line.text, line.length), FixedText(HeaderLine)));
+            differ(line.number, QStringLiteral("\"%1\" is not the header line \"%2\"")
+                                    .arg(QuotedText(line.text, line.length), FixedText(HeaderLine)));
         m_section = Section::Records;
         break;
     case Section::Records:
-        if (IsFixedLine(line, EndLine)) {
-            m_section = Section::End;
-        } else if (line.length >= 2 && line.text[0] == 'S' && line.text[1] == '3') {
-            if (!record) {
-                differ(line.number, fault);
-                return;
-            }
-            dataRecord(line, *record);
-        } else if (line.length >= 2 && line.text[0] == 'S' && line.text[1] == '7') {
-            differ(line.number, QStringLiteral("\"%1\" is not the end line \"%2\"").arg(QuotedText(line.text, line.length), FixedText(EndLine)));
-        } else if (line.length >= 2 && line.text[0] == 'S' && line.text[1] >= '0' && line.text[1] <= '9') {
-            differ(line.number, QStringLiteral("an S%1 record; only S3 records stand between the header and end lines")
-                                    .arg(QLatin1Char(line.text[1])));
-        } else if (line.isBlank()) {
-            differ(line.number, QStringLiteral("an empty line"));
-        } else {
-            differ(line.number, fault);
-        }
+        betweenFixedLines(line, record, fault);
         break;
     case Section::End:
         differ(line.number, QStringLiteral("text after the end line"));
@@ -74,6 +58,29 @@ void SRecordLayoutCheck::line(const RecordLine &line, const SRecord *record, con
     const QString form = WrittenFormDifference(line);
     if (!form.isEmpty())
         differ(line.number, form);
+}
+
+void SRecordLayoutCheck::betweenFixedLines(const RecordLine &line, const SRecord *record, const QString &fault)
+{
+    if (IsFixedLine(line, EndLine)) {
+        m_section = Section::End;
+    } else if (StartsAs(line, TypeDigit(DataRecordType))) {
+        if (record)
+            dataRecord(line, *record);
+        else
+            differ(line.number, fault);
+    } else if (StartsAs(line, TypeDigit(EndRecordType))) {
+        differ(line.number, QStringLiteral("\"%1\" is not the end line \"%2\"")
+                                .arg(QuotedText(line.text, line.length), FixedText(EndLine)));
+    } else if (line.length >= 2 && line.text[0] == 'S' && line.text[1] >= '0' && line.text[1] <= '9') {
+        differ(line.number, QStringLiteral("an S%1 record; only S%2 records stand between the header and end lines")
+                                .arg(QLatin1Char(line.text[1]))
+                                .arg(DataRecordType));
+    } else if (line.isBlank()) {
+        differ(line.number, QStringLiteral("an empty line"));
+    } else {
+        differ(line.number, fault);
+    }
 }
 
 void SRecordLayoutCheck::dataRecord(const RecordLine &line, const SRecord &record)
@@ -95,19 +102,18 @@ void SRecordLayoutCheck::dataRecord(const RecordLine &line, const SRecord &recor
 
 void SRecordLayoutCheck::finish(qint64 lineCount)
 {
-    if (!m_difference.isEmpty())
-        return;
     if (m_section == Section::Header)
-        m_difference = QStringLiteral("the file is empty; expected the header line \"%1\"").arg(FixedText(HeaderLine));
+        differInFile(QStringLiteral("the file is empty; expected the header line \"%1\"").arg(FixedText(HeaderLine)));
     else if (m_section == Section::Records)
-        m_difference = QStringLiteral("the file ends after line %1 without the end line \"%2\"")
-                           .arg(lineCount)
-                           .arg(FixedText(EndLine));
+        differInFile(QStringLiteral("the file ends after line %1 without the end line \"%2\"")
+                         .arg(lineCount)
+                         .arg(FixedText(EndLine)));
 }
 
 InspectionCheck SRecordLayoutCheck::verdict(const QString &name, bool counts) const
 {
-    if (!m_difference.isEmpty())
-        return {name, false, m_difference, counts};
-    return {name, true, QStringLiteral("header line, %1 S3 records, end line").arg(m_records), counts};
+    return RecordLayoutCheck::verdict(name, counts,
+                                      QStringLiteral("header line, %1 S%2 records, end line")
+                                          .arg(m_records)
+                                          .arg(DataRecordType));
 }

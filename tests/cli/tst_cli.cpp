@@ -1359,6 +1359,12 @@ void TestCli::specialFilesRefusedAtOnce_data()
                                                  << "Intel HEX file \"fifo\" is not a regular file";
     QTest::newRow("inspect a FIFO as source") << QStringList{"inspect", "engine.bin", "--source", "fifo"} << 2
                                               << "source \"fifo\" is not a regular file";
+    QTest::newRow("inspect a link to a FIFO") << QStringList{"inspect", "fifo-link"} << 2
+                                              << "image \"fifo-link\" is not a regular file";
+    QTest::newRow("inspect a device") << QStringList{"inspect", "/dev/zero"} << 2
+                                      << "image \"/dev/zero\" is not a regular file";
+    QTest::newRow("inspect a folder as S-records") << QStringList{"inspect", "engine.bin", "--s19", "."} << 2
+                                                   << "S-record file \".\" is not a regular file";
 }
 
 void TestCli::specialFilesRefusedAtOnce()
@@ -1370,6 +1376,7 @@ void TestCli::specialFilesRefusedAtOnce()
     const QByteArray fifo = QFile::encodeName(path(QStringLiteral("fifo")));
     ::unlink(fifo.constData());
     QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QFile::link(QStringLiteral("fifo"), path(QStringLiteral("fifo-link")));
     // A run that blocked in open() would be killed after these seconds.
     const CliRun result = run(arguments, {}, 5000);
     QCOMPARE(result.exitCode, exitCode);

@@ -2,6 +2,7 @@
 // edges, record order and read failures can be placed exactly.
 
 #include "intelhexinspection.h"
+#include "recordlinereader.h"
 #include "intelhexwriter.h"
 #include "sourcecomparison.h"
 #include "srecordinspection.h"
@@ -181,6 +182,7 @@ class TestInspection : public QObject
     Q_OBJECT
 
 private slots:
+    void lowerCaseAtEveryColumn();
     void crcAcrossChunks_data();
     void crcAcrossChunks();
     void damageAtChunkEdges_data();
@@ -597,4 +599,29 @@ void TestInspection::readFailures()
 }
 
 QTEST_GUILESS_MAIN(TestInspection)
+// The layout check scans lines several bytes at a time: a lower-case hex
+// letter is named at whatever column it stands, and the characters beside
+// a-f, or a-f with the high bit set, are not taken for one.
+void TestInspection::lowerCaseAtEveryColumn()
+{
+    const QByteArray written("S31508000020000102030405060708090A0B0C0D0E0F4A");
+    for (int column = 1; column <= written.size(); ++column) {
+        for (char letter = 'a'; letter <= 'f'; ++letter) {
+            QByteArray text = written;
+            text[column - 1] = letter;
+            const RecordLine line{1, text.constData(), int(text.size()), LineEnd::Lf};
+            QCOMPARE(WrittenFormDifference(line),
+                     QStringLiteral("lower-case hex digit '%1' at column %2 (records are upper case)")
+                         .arg(QLatin1Char(letter))
+                         .arg(column));
+        }
+        for (const char other : {'`', 'g', '\xE1', '\xE6', 'A', 'F'}) {
+            QByteArray text = written;
+            text[column - 1] = other;
+            const RecordLine line{1, text.constData(), int(text.size()), LineEnd::Lf};
+            QCOMPARE(WrittenFormDifference(line), QString());
+        }
+    }
+}
+
 #include "tst_inspection.moc"

@@ -1,7 +1,7 @@
 #include "srecord.h"
 
 #include "hexdigits.h"
-#include "messagetext.h"
+#include "showncharacter.h"
 
 namespace {
 constexpr int CountBytes = 1;
@@ -55,18 +55,14 @@ QString ParseSRecord(const char *text, int length, SRecord &record)
     record.addressBytes = SRecordAddressBytes(record.type);
     if (record.addressBytes == 0)
         return QStringLiteral("%1 is not a record type").arg(ShownCharacter(text[1]));
-    for (int i = 2; i < length; ++i) {
-        if (HexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(text[i])).arg(i + 1);
-    }
+    const char *nonHex = FirstNonHexDigit(text + 2, text + length);
+    if (nonHex != text + length)
+        return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(*nonHex)).arg(nonHex - text + 1);
     const int minimum = 2 + 2 * (CountBytes + record.addressBytes + ChecksumBytes);
     if (length < minimum || length % 2 != 0)
         return QStringLiteral("%1 characters is not a whole S%2 record").arg(length).arg(record.type);
 
-    auto byteAt = [text](int index) {
-        return quint8(HexDigitValue(text[index]) << 4 | HexDigitValue(text[index + 1]));
-    };
-    const int byteCount = byteAt(2);
+    const int byteCount = HexByteAt(text + 2);
     const int bytesOnLine = (length - 4) / 2;
     if (byteCount != bytesOnLine)
         return QStringLiteral("byte count %1 does not match the %2 bytes that follow it")
@@ -75,12 +71,12 @@ QString ParseSRecord(const char *text, int length, SRecord &record)
 
     record.address = 0;
     for (int i = 0; i < record.addressBytes; ++i)
-        record.address = record.address << 8 | byteAt(4 + 2 * i);
+        record.address = record.address << 8 | HexByteAt(text + 4 + 2 * i);
     record.count = byteCount - record.addressBytes - ChecksumBytes;
     const int dataStart = 4 + 2 * record.addressBytes;
     for (int i = 0; i < record.count; ++i)
-        record.data[size_t(i)] = byteAt(dataStart + 2 * i);
-    record.checksum = byteAt(dataStart + 2 * record.count);
+        record.data[size_t(i)] = HexByteAt(text + dataStart + 2 * i);
+    record.checksum = HexByteAt(text + dataStart + 2 * record.count);
     record.computedChecksum = SRecordChecksum(record.addressBytes, record.address, record.data.data(), record.count);
     return QString();
 }

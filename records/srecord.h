@@ -1,5 +1,5 @@
-#ifndef VANDREL_CONVERT_SRECORD_H
-#define VANDREL_CONVERT_SRECORD_H
+#ifndef VANDREL_RECORDS_SRECORD_H
+#define VANDREL_RECORDS_SRECORD_H
 
 #include <QString>
 #include <QtGlobal>
@@ -14,6 +14,10 @@ namespace SRecordLayout {
 // The lines this tool writes around its S3 records, the same in every file.
 constexpr char HeaderLine[] = "S01000005570646174654170702E73313960\n";
 constexpr char EndLine[] = "S705080052910F\n";
+// The record types of the lines between them: S3 data records.
+constexpr int DataRecordType = 3;
+// The record type of the end line: S7.
+constexpr int EndRecordType = 7;
 // Data bytes in each S3 record this tool writes (the last may hold fewer).
 constexpr int DataBytesPerRecord = 16;
 // A full S3 line: "S3", count, 8 address digits, 16 data bytes, checksum, LF.

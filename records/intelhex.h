@@ -1,5 +1,5 @@
-#ifndef VANDREL_CONVERT_INTELHEX_H
-#define VANDREL_CONVERT_INTELHEX_H
+#ifndef VANDREL_RECORDS_INTELHEX_H
+#define VANDREL_RECORDS_INTELHEX_H
 
 #include <QString>
 #include <QtGlobal>
@@ -18,6 +18,14 @@ enum RecordType : quint8 {
     ExtendedLinearAddress = 0x04,  // data: the upper 16 bits of the address
     StartLinearAddress = 0x05,     // data: EIP
 };
+// Offsets are 16-bit: a record's data stays within one 64 KiB segment, so
+// this tool splits a record where it would cross a segment boundary.
+constexpr quint32 SegmentSize = 0x10000;
+// This tool writes data records, a type 04 record (offset 0) wherever the
+// upper 16 address bits change, starting from these, and the end-of-file
+// record.
+constexpr quint16 FirstUpperAddress = 0;
+constexpr quint16 UpperAddressRecordOffset = 0;
 // Data bytes in each data record this tool writes (the last may hold fewer).
 constexpr int DataBytesPerRecord = 16;
 // A full data line: ":", count, offset, type, 16 data bytes, checksum, LF.

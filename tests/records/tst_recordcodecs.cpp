@@ -2,6 +2,7 @@
 // published examples (checked with Python, not with this code).
 
 #include "intelhex.h"
+#include "hexdigits.h"
 #include "srecord.h"
 
 #include <QtTest>
@@ -19,6 +20,7 @@ private slots:
     void parseIntelHex();
     void intelHexFaults_data();
     void intelHexFaults();
+    void nonHexDigitAtEveryColumn();
 };
 
 void TestRecordCodecs::parseSRecord_data()
@@ -171,4 +173,34 @@ void TestRecordCodecs::intelHexFaults()
 }
 
 QTEST_APPLESS_MAIN(TestRecordCodecs)
+// The digit check reads whole lines at a time: a character that is not a
+// hex digit is named at whatever column it stands, in either format, and the
+// neighbours of the digit ranges are not taken for digits.
+void TestRecordCodecs::nonHexDigitAtEveryColumn()
+{
+    const QByteArray sLine("S31508000020000102030405060708090A0B0C0D0E0F4A");
+    const QByteArray hexLine(":10010000214601360121470136007EFE09D2190140");
+    for (const char bad : {'/', ':', '@', 'G', '`', 'g', ' ', '\xC1', '\xE1'}) {
+        QCOMPARE(HexDigitValue(bad), -1);
+        for (int column = 3; column <= sLine.size(); ++column) {
+            QByteArray line = sLine;
+            line[column - 1] = bad;
+            SRecord record;
+            const QString fault = ParseSRecord(line.constData(), int(line.size()), record);
+            QVERIFY2(fault.endsWith(QStringLiteral(" at column %1 is not a hex digit").arg(column)), qPrintable(fault));
+        }
+        for (int column = 2; column <= hexLine.size(); ++column) {
+            QByteArray line = hexLine;
+            line[column - 1] = bad;
+            IntelHexRecord record;
+            const QString fault = ParseIntelHexRecord(line.constData(), int(line.size()), record);
+            QVERIFY2(fault.endsWith(QStringLiteral(" at column %1 is not a hex digit").arg(column)), qPrintable(fault));
+        }
+    }
+    for (int value = 0; value < 16; ++value) {
+        QCOMPARE(HexDigitValue("0123456789ABCDEF"[value]), value);
+        QCOMPARE(HexDigitValue("0123456789abcdef"[value]), value);
+    }
+}
+
 #include "tst_recordcodecs.moc"

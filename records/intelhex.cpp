@@ -1,7 +1,7 @@
 #include "intelhex.h"
 
 #include "hexdigits.h"
-#include "messagetext.h"
+#include "showncharacter.h"
 
 namespace {
 // Count, two offset bytes, type and checksum.
@@ -34,27 +34,23 @@ QString ParseIntelHexRecord(const char *text, int length, IntelHexRecord &record
 {
     if (length < 1 || text[0] != ':')
         return QStringLiteral("not an Intel HEX line (no ':' at its start)");
-    for (int i = 1; i < length; ++i) {
-        if (HexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(text[i])).arg(i + 1);
-    }
+    const char *nonHex = FirstNonHexDigit(text + 1, text + length);
+    if (nonHex != text + length)
+        return QStringLiteral("%1 at column %2 is not a hex digit").arg(ShownCharacter(*nonHex)).arg(nonHex - text + 1);
     if (length < 1 + 2 * FrameBytes || (length - 1) % 2 != 0)
         return QStringLiteral("%1 characters is not a whole record").arg(length);
 
-    auto byteAt = [text](int index) {
-        return quint8(HexDigitValue(text[index]) << 4 | HexDigitValue(text[index + 1]));
-    };
-    record.count = byteAt(1);
+    record.count = HexByteAt(text + 1);
     const int bytesOnLine = (length - 1) / 2;
     if (record.count + FrameBytes != bytesOnLine)
         return QStringLiteral("byte count %1 does not match the %2 data bytes that follow it")
             .arg(HexDigits(quint32(record.count), 2))
             .arg(bytesOnLine - FrameBytes);
-    record.offset = quint16(byteAt(3) << 8 | byteAt(5));
-    record.type = byteAt(7);
+    record.offset = quint16(HexByteAt(text + 3) << 8 | HexByteAt(text + 5));
+    record.type = HexByteAt(text + 7);
     for (int i = 0; i < record.count; ++i)
-        record.data[size_t(i)] = byteAt(9 + 2 * i);
-    record.checksum = byteAt(9 + 2 * record.count);
+        record.data[size_t(i)] = HexByteAt(text + 9 + 2 * i);
+    record.checksum = HexByteAt(text + 9 + 2 * record.count);
     record.computedChecksum = IntelHexChecksum(record.type, record.offset, record.data.data(), record.count);
     return QString();
 }
