@@ -128,7 +128,7 @@ std::optional<int> InspectCommand::readChoices(Choices &choices) const
         const QString text = m_parser.value(m_address);
         choices.address = ParseStartAddress(text);
         if (!choices.address)
-            return UsageError(QStringLiteral("--address %1 is not a hexadecimal number from 0 to FFFFFFFF").arg(Quoted(text)),
+            return UsageError(StartAddressRefusal(QStringLiteral("--address ") + Quoted(text)),
                               m_help.command);
     }
     choices.strict = m_parser.isSet(m_strict);

@@ -135,6 +135,25 @@ void InterruptCleanup::Entry::forget()
     m_slot = -1;
 }
 
+#ifdef Q_OS_WIN
+InterruptCleanup::Hold::Hold() = default;
+InterruptCleanup::Hold::~Hold() = default;
+#else
+InterruptCleanup::Hold::Hold()
+{
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : CleanedSignals)
+        sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+}
+
+InterruptCleanup::Hold::~Hold()
+{
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+#endif
+
 InterruptCleanup::Deferral::Deferral()
 {
     ++deferrals;

@@ -3,6 +3,10 @@
 
 #include <QString>
 
+#ifndef Q_OS_WIN
+#include <signal.h>
+#endif
+
 // While a conversion runs, an interrupt (Ctrl+C, SIGTERM, SIGHUP) first
 // removes the temporary and lock files registered by every running
 // conversion, then ends the process as the signal asks; SIGXFSZ is ignored,
@@ -40,6 +44,24 @@ public:
 
     private:
         int m_slot = -1;
+    };
+
+    // While one lives, interrupts wait on this thread: a file made and
+    // registered under it is registered exactly when it exists, so the
+    // handler never removes a file of that name that another run made.
+    // (Windows runs its handler on a thread of its own: nothing to hold.)
+    class Hold
+    {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+#ifndef Q_OS_WIN
+        sigset_t m_previous;
+#endif
     };
 
     // While one lives, an interrupt waits: files are being put in place, and

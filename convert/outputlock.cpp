@@ -45,8 +45,10 @@ QString OutputLock::take(const QString &path)
 {
     release();
     m_path = path;
-    // Registered before it exists: an interrupt right after it is made
-    // must not leave it behind.
+    // Registered before it exists, and interrupts held until it is made or
+    // forgotten: an interrupt leaves neither our lock behind nor removes
+    // another run's.
+    const InterruptCleanup::Hold hold;
     if (!m_cleanup.add(path))
         return QStringLiteral("cannot be written: no room to register its lock file %1").arg(Quoted(path));
     for (int attempt = 0; attempt < 2; ++attempt) {
