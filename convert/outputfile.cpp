@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <system_error>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -324,7 +325,7 @@ ReplaceFailure ReplaceTargets(const std::vector<OutputFile *> &outputs)
         }
         folders.insert(QFileInfo(step.output->m_target).absolutePath());
     }
-    for (const QString &folder : qAsConst(folders))
+    for (const QString &folder : std::as_const(folders))
         syncFolder(folder);
     return ReplaceFailure{};
 }
