@@ -4,7 +4,7 @@
 #include "intelhex.h"
 #include "srecord.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestRecordCodecs : public QObject
 {
