@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QtEndian>
 #include <QTest>
 
