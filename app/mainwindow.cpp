@@ -41,15 +41,15 @@ QLabel *NewLabel(const QString &text, int minimumWidth, QWidget *parent)
 }
 
 // One path row: label, field and a "选择" button wired to the row's chooser.
-QLineEdit *AddPathRow(QVBoxLayout *rows, const QString &labelText, const QString &fieldName, QWidget *window,
-                      const char *chooserSlot, QWidget *parent)
+QLineEdit *AddPathRow(QVBoxLayout *rows, const QString &labelText, const QString &fieldName, MainWindow *window,
+                      void (MainWindow::*chooserSlot)(), QWidget *parent)
 {
     QLabel *label = NewLabel(labelText, PathLabelWidth, parent);
     auto *field = new QLineEdit(parent);
     field->setObjectName(fieldName);
     field->setMinimumWidth(PathFieldWidth);
     auto *chooser = new QPushButton(QStringLiteral("选择"), parent);
-    QObject::connect(chooser, SIGNAL(clicked()), window, chooserSlot);
+    QObject::connect(chooser, &QPushButton::clicked, window, chooserSlot);
 
     auto *row = new QHBoxLayout;
     rows->addLayout(row);
@@ -80,7 +80,7 @@ MainWindow::MainWindow(QWidget *parent)
     DevComboBox->setCurrentIndex(0);
     DevComboBox->setMinimumWidth(DeviceWidth);
     // Connected only now, so filling the list loads no profile.
-    connect(DevComboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(SwitchingPath(int)));
+    connect(DevComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::SwitchingPath);
 
     QLabel *addressLabel = NewLabel(QStringLiteral("程序起始地址："), ValueLabelWidth, central);
     AddrLineEdit = new QLineEdit(central);
@@ -115,18 +115,18 @@ MainWindow::MainWindow(QWidget *parent)
 
     rows->addSpacing(RowSpacing);
     PBinLineEdit = AddPathRow(rows, QStringLiteral("原始.bin文件路径："), QStringLiteral("PBinLineEdit"), this,
-                              SLOT(PBinButton()), central);
+                              &MainWindow::PBinButton, central);
     rows->addSpacing(RowSpacing);
     NBinLineEdit = AddPathRow(rows, QStringLiteral("生成.bin文件路径："), QStringLiteral("NBinLineEdit"), this,
-                              SLOT(NBinButton()), central);
+                              &MainWindow::NBinButton, central);
     rows->addSpacing(RowSpacing);
     NS19LineEdit = AddPathRow(rows, QStringLiteral("生成.S19文件路径："), QStringLiteral("NS19LineEdit"), this,
-                              SLOT(NS19Button()), central);
+                              &MainWindow::NS19Button, central);
 
     auto *convertButton = new QPushButton(QStringLiteral("转换"), central);
-    connect(convertButton, SIGNAL(clicked()), this, SLOT(Conversion()));
+    connect(convertButton, &QPushButton::clicked, this, &MainWindow::Conversion);
     auto *exitButton = new QPushButton(QStringLiteral("退出"), central);
-    connect(exitButton, SIGNAL(clicked()), this, SLOT(close()));
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
     // Extra height goes between the path rows and the buttons.
     rows->addStretch(0);

@@ -1,6 +1,7 @@
 #include "stamptimechoice.h"
 
 #include "calendar.h"
+#include "qtcompat.h"
 #include "stamptime.h"
 
 #include <QRegularExpression>
@@ -30,7 +31,7 @@ StampTimeChoice fromTimeOption(const QString &text)
         return usageError(QStringLiteral("--time \"%1\" is not a date and time of the form \"%2\"")
                               .arg(text, StampTimeFormat()));
     StampTimeChoice choice;
-    choice.time = QDateTime(date, time, Qt::UTC);
+    choice.time = UtcDateTime(date, time);
     if (!HeaderTimeAt(choice.time).stampable)
         return usageError(QStringLiteral("--time \"%1\" is outside the stampable range %2").arg(text, rangeText()));
     return choice;
@@ -46,7 +47,7 @@ StampTimeChoice fromSourceDateEpoch(const QByteArray &value)
         return usageError(QStringLiteral("SOURCE_DATE_EPOCH=\"%1\" is not a whole number of seconds since 1970")
                               .arg(text));
     StampTimeChoice choice;
-    choice.time = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    choice.time = UtcFromSecsSinceEpoch(seconds);
     if (!HeaderTimeAt(choice.time).stampable)
         return usageError(QStringLiteral("SOURCE_DATE_EPOCH=%1 is outside the stampable range %2 (UTC)")
                               .arg(text, rangeText()));

@@ -10,10 +10,14 @@ root="$(dirname "$here")"
 build="${1:-$root/build-fuzz}"
 seconds="${2:-60}"
 
-cmake -S "$root" -B "$build" \
-    -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVANDREL_FUZZ=ON -DVANDREL_BUILD_GUI=OFF -DVANDREL_BUILD_TESTS=OFF -DVANDREL_BUILD_BENCH=OFF
+# A folder already set up with the fuzz target (the test command's sanitizer
+# build) is used as it is.
+if ! grep -qx 'VANDREL_FUZZ:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+    cmake -S "$root" -B "$build" \
+        -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVANDREL_FUZZ=ON -DVANDREL_BUILD_GUI=OFF -DVANDREL_BUILD_TESTS=OFF -DVANDREL_BUILD_BENCH=OFF
+fi
 cmake --build "$build" --target inspection_fuzzer -j2
 
 # New inputs go to a scratch corpus; the committed seeds are only read.

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages that the build, the tests and the
-# examples need. Does nothing when they are all present, so it can run again.
+# Installs the Debian/Ubuntu packages that are missing; does nothing when
+# they are all present, so every script can call it first.
+#   scripts/install-deps.sh              what the build, the tests and the examples need
+#   scripts/install-deps.sh PACKAGE...   that and these as well
+#   scripts/install-deps.sh --only PACKAGE...   only these
 set -euo pipefail
 
 packages=(
-    cmake g++ make              # the build
+    cmake g++ make ninja-build  # the build
+    ccache                      # compiler cache under ~/.cache/ccache: repeat builds are quick
     qt6-base-dev                # Qt 6 Core, Gui, Widgets, Test
     qt6-qpa-plugins             # Qt 6 platform plugins: the window under Xvfb and offscreen
     qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test: the tests also build with Qt 5
-    clang libclang-rt-dev       # libFuzzer for the fuzz target
+    clang libclang-rt-dev       # the sanitizer build and libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
     python3-intelhex            # another independent reader and writer of Intel HEX
     time                        # GNU time: peak memory in bench/cli-bench.py
@@ -20,6 +24,12 @@ packages=(
     desktop-file-utils          # desktop-file-validate on the desktop entry
     lintian                     # Debian's checks of the packages
 )
+if [ "${1:-}" = --only ]; then
+    shift
+    packages=("$@")
+else
+    packages+=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,4 +41,4 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

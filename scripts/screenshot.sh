@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes docs/window.png, the README's picture of the window: the program on
 # the example project under Xvfb, captured with ImageMagick's import (Debian
-# imagemagick; the CJK font comes from scripts/install-deps.sh).
+# imagemagick, installed here with the CJK font).
 #   scripts/screenshot.sh [PROGRAM]      (default: build/app/vandrel)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh imagemagick
 program=$(realpath "${1:-build/app/vandrel}")
 output=$PWD/docs/window.png
 

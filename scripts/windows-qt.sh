@@ -62,16 +62,8 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 step "install the cross compiler and the source tools"
-needed=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++ make perl dpkg-dev xz-utils)
-missing=()
-for p in "${needed[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$(dirname "$0")/install-deps.sh" --only g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++ make perl \
+    dpkg-dev xz-utils
 
 step "add Debian source entries (deb-src) beside the binary ones"
 has_source_index() {

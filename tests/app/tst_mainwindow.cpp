@@ -1,7 +1,9 @@
 #include "mainwindow.h"
 #include "conversion.h"
 #include "imagestamp.h"
+#include "qtcompat.h"
 #include "testfiles.h"
+#include "workingfolder.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -18,7 +20,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -221,7 +222,7 @@ QByteArray samplePayload(int size)
 // The header's seconds count the local wall-clock reading as if it were UTC.
 qint64 wallClockSeconds(const QDateTime &localTime)
 {
-    return QDateTime(localTime.date(), localTime.time(), Qt::UTC).toSecsSinceEpoch();
+    return UtcDateTime(localTime.date(), localTime.time()).toSecsSinceEpoch();
 }
 
 } // namespace
@@ -257,8 +258,7 @@ private slots:
     void exitClosesWindow();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<WorkingFolder> m_dir;
 };
 
 void TestMainWindow::initTestCase()
@@ -273,15 +273,12 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<WorkingFolder>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void TestMainWindow::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
     m_dir.reset();
 }
 
@@ -613,14 +610,14 @@ void TestMainWindow::conversionMatchesEngineAtItsStampTime()
     const quint32 seconds = qFromLittleEndian<quint32>(header + ImageLayout::SecondsOffset);
     QVERIFY2(seconds >= before && seconds <= after, qPrintable(QString::number(seconds)));
 
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    const QDateTime stamp = UtcFromSecsSinceEpoch(seconds);
     ConversionRequest request;
     request.sourcePath = QStringLiteral("fw/app.bin");
     request.imagePath = QStringLiteral("out/engine.bin");
     request.srecordPath = QStringLiteral("out/engine.s19");
     request.version = 205;
     request.startAddress = 0x0800C000;
-    request.wallClock = QDateTime(stamp.date(), stamp.time(), Qt::LocalTime);
+    request.wallClock = QDateTime(stamp.date(), stamp.time());
     QVERIFY(RunConversion(request).succeeded());
     QCOMPARE(image, ReadFile(QStringLiteral("out/engine.bin")));
     const QByteArray srecords = ReadFile(QStringLiteral("out/window.s19"));

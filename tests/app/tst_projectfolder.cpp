@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "projectfolder.h"
 #include "testfiles.h"
+#include "workingfolder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -47,14 +47,12 @@ private slots:
     void settingsThatCannotBeReadAtStart();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_root;
-    QString m_previousDir;
+    std::unique_ptr<WorkingFolder> m_root;
 };
 
 void TestProjectFolder::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_root = std::make_unique<QTemporaryDir>();
+    m_root = std::make_unique<WorkingFolder>();
     QVERIFY(m_root->isValid());
     QDir root(m_root->path());
     for (const char *folder : {"project/fw", "project/out", "empty", "odd/VandrelSet.ini", "elsewhere"})
@@ -69,7 +67,6 @@ void TestProjectFolder::init()
 
 void TestProjectFolder::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
     m_root.reset();
 }
 

@@ -9,6 +9,10 @@
 #include "testpayload.h"
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,7 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <QtTest>
+#include <QTest>
 
 #include <memory>
 
@@ -32,7 +36,6 @@ namespace {
 constexpr quint32 PayloadSeed = 4;
 constexpr int SourceSize = 5000; // not a multiple of 16: the last record is short
 constexpr quint16 Version = 101;
-const char AddressText[] = "08000000";
 const char TimeText[] = "2026-12-09 14:30:00";
 // calendar.timegm of the readings used below, from Python.
 constexpr quint32 TimeTextSeconds = 1796826600;
@@ -315,8 +318,8 @@ private:
 
     QTemporaryDir m_dir;
     QByteArray m_image;    // stamped little-endian image of the source, by the engine
-    QByteArray m_srecords; // its S-record file at AddressText
-    QByteArray m_intelHex; // its Intel HEX file at AddressText
+    QByteArray m_srecords; // its S-record file at 08000000
+    QByteArray m_intelHex; // its Intel HEX file at 08000000
 };
 
 CliRun TestCli::run(const QStringList &arguments, const QStringList &environment, int timeoutMs) const

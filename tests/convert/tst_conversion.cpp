@@ -9,11 +9,18 @@
 #include "srecordwriter.h"
 #include "testfiles.h"
 #include "testpayload.h"
+#include "workingfolder.h"
 
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QtEndian>
-#include <QtTest>
+#include <QTest>
 
 #include <filesystem>
 #include <system_error>
@@ -195,18 +202,15 @@ private:
         return path.replace(QStringLiteral("%D"), m_dir->path()).replace(QStringLiteral("%Z"), m_otherDrive);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDirectory;
+    std::unique_ptr<WorkingFolder> m_dir;
     QString m_otherDrive; // the fixture folder through another drive letter (Windows)
 };
 
 void TestConversion::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
     // Relative paths resolve against the working directory, as in the window.
-    m_previousDirectory = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
+    m_dir = std::make_unique<WorkingFolder>();
+    QVERIFY(m_dir->isValid());
 
     const QByteArray source = RandomPayload(SourceSize, PayloadSeed);
     QVERIFY(WriteFile(resolved(QStringLiteral("%D/source.bin")), source));
@@ -242,7 +246,6 @@ void TestConversion::cleanup()
 {
     // Windows deletes no read-only file, so the folder would stay behind.
     QFile::setPermissions(resolved(QStringLiteral("%D/readonly.out")), QFile::ReadOwner | QFile::WriteOwner);
-    QDir::setCurrent(m_previousDirectory);
     m_dir.reset();
 }
 

@@ -14,10 +14,17 @@
 #include "testfiles.h"
 #include "testpayload.h"
 
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QMap>
 #include <QProcess>
 #include <QSysInfo>
-#include <QtTest>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <atomic>
 #include <thread>

@@ -5,7 +5,11 @@
 #include "testfiles.h"
 #include "testpayload.h"
 
-#include <QtTest>
+#include <QBuffer>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "byteorder.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstring>
 

@@ -1,6 +1,8 @@
 #include "calendar.h"
+#include "qtcompat.h"
 
-#include <QtTest>
+#include <QDateTime>
+#include <QTest>
 
 Q_DECLARE_METATYPE(CalendarTime)
 
@@ -48,7 +50,7 @@ bool SameRecord(const CalendarTime &a, const CalendarTime &b)
 // What a count of seconds reads as on a UTC clock: the independent reference.
 CalendarTime ReferenceCalendar(quint32 seconds, quint16 milliseconds)
 {
-    const QDateTime utc = QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::UTC);
+    const QDateTime utc = UtcFromSecsSinceEpoch(qint64(seconds));
     const QDate date = utc.date();
     const QTime time = utc.time();
     return Calendar(date.year(), date.month(), date.day(), time.hour(), time.minute(),

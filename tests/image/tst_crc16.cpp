@@ -1,6 +1,6 @@
 #include "crc16.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <array>
 

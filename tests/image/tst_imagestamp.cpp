@@ -1,10 +1,15 @@
 #include "imagestamp.h"
+#include "qtcompat.h"
 #include "failingdevice.h"
 #include "referencetools.h"
 #include "testpayload.h"
 
+#include <QBuffer>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtEndian>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 
@@ -130,7 +135,7 @@ void TestImageStamp::stampTime_data()
         << QDateTime(QDate(2018, 4, 2), QTime(12, 0, 0, 999)) << 0x5AC21B40u;
     // A UTC reading is stamped as it reads, without a zone offset.
     QTest::newRow("UTC reading")
-        << QDateTime(QDate(2018, 4, 2), QTime(12, 0), Qt::UTC) << 0x5AC21B40u;
+        << UtcDateTime(QDate(2018, 4, 2), QTime(12, 0)) << 0x5AC21B40u;
     QTest::newRow("1999-12-31 23:59:59")
         << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << 0u;
     QTest::newRow("2100-01-01 00:00:00") << QDateTime(QDate(2100, 1, 1), QTime(0, 0)) << 0u;

@@ -14,8 +14,10 @@
 #include "testpayload.h"
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 #include <random>

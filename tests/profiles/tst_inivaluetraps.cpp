@@ -4,9 +4,10 @@
 
 #include "inivaluetraps.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 // What QSettings reads for a value written as raw.

@@ -1,10 +1,10 @@
 #include "profilesettings.h"
+#include "workingfolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtGlobal>
 
@@ -48,16 +48,13 @@ private slots:
 private:
     void writeSettings(const QByteArray &bytes);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
+    std::unique_ptr<WorkingFolder> m_dir;
 };
 
 void TestProfileSettings::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<WorkingFolder>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void TestProfileSettings::cleanup()
@@ -65,7 +62,6 @@ void TestProfileSettings::cleanup()
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QTextCodec::setCodecForLocale(nullptr);
 #endif
-    QDir::setCurrent(m_previousDir);
     m_dir.reset();
 }
 

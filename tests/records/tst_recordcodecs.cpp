@@ -5,7 +5,7 @@
 #include "hexdigits.h"
 #include "srecord.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestRecordCodecs : public QObject
 {

@@ -12,20 +12,13 @@ examples=$2
 linux_cli=$3
 [ -n "${DISPLAY:-}" ] || { echo "window-smoke: no DISPLAY; run it on an X display such as Xvfb" >&2; exit 1; }
 
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+smoke_name=window-smoke
+press_pause=0.5 press_delay=50
+source "$support/window-driving.sh"
+make_work
 cp -R "$examples"/. "$work"/
 rm -f "$work"/out/*.bin "$work"/out/*.s19
 cd "$work"
-
-fail() { echo "window-smoke: $*" >&2; exit 1; }
-press_pause=0.5 press_delay=50
-source "$support/window-driving.sh"
 tabs() { printf 'Tab %.0s' $(seq "$1"); }
 
 wine "$program" &
@@ -44,11 +37,7 @@ for profile in 0 1 2; do
         # shellcheck disable=SC2046
         press "$window" $(printf 'shift+Tab %.0s' $(seq 9)) Down $(tabs 9) space
     fi
-    box=$(find_window '^(提示|警告)$') || true
-    [ -n "$box" ] || fail "profile $profile: no message box after 转换"
-    title=$(xdotool getwindowname "$box")
-    press "$box" space
-    [ "$title" = "提示" ] || fail "profile $profile: 转换 showed \"$title\" instead of \"提示\""
+    close_conversion_box "profile $profile: "
     for _ in $(seq 100); do
         xdotool search --onlyvisible --name '^提示$' >/dev/null 2>&1 || break
         sleep 0.1
@@ -59,15 +48,5 @@ for profile in 0 1 2; do
     echo "    profile $profile: out/$name.bin and out/$name.s19 pass inspect"
 done
 
-# Focus is on "转换": one Tab reaches "退出".
-press "$window" Tab space
-for _ in $(seq 300); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "the program still runs after 退出"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "exit status $status"
+leave_through_exit "$window"
 echo "window-smoke: passed"
