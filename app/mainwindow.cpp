@@ -70,6 +70,22 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(QStringLiteral("Vandrel"));
     setMinimumSize(MinimumWindowWidth, MinimumWindowHeight);
 
+    auto *rows = new QVBoxLayout(central);
+    rows->addLayout(newValueRow(central));
+    addPathRows(rows, central);
+    // Extra height goes between the path rows and the buttons.
+    rows->addStretch(0);
+    rows->addSpacing(RowSpacing);
+    rows->addLayout(newButtonRow(central));
+    setCentralWidget(central);
+
+    // Shows device 0's paths, also when the selector is empty.
+    SwitchingPath(0);
+}
+
+// The device selector and the two values all devices share.
+QHBoxLayout *MainWindow::newValueRow(QWidget *central)
+{
     // The device list and the two shared values are read once per run.
     const ProfileSettings settings;
 
@@ -98,21 +114,22 @@ MainWindow::MainWindow(QWidget *parent)
     // setText does not validate: the stored value shows as written.
     VerLineEdit->setText(settings.version());
 
-    auto *rows = new QVBoxLayout(central);
+    auto *row = new QHBoxLayout;
+    row->addSpacing(RowSpacing);
+    row->addWidget(deviceLabel);
+    row->addWidget(DevComboBox);
+    row->addSpacing(GroupSpacing);
+    row->addWidget(addressLabel);
+    row->addWidget(AddrLineEdit);
+    row->addSpacing(GroupSpacing);
+    row->addWidget(versionLabel);
+    row->addWidget(VerLineEdit);
+    row->addStretch(0);
+    return row;
+}
 
-    auto *deviceRow = new QHBoxLayout;
-    rows->addLayout(deviceRow);
-    deviceRow->addSpacing(RowSpacing);
-    deviceRow->addWidget(deviceLabel);
-    deviceRow->addWidget(DevComboBox);
-    deviceRow->addSpacing(GroupSpacing);
-    deviceRow->addWidget(addressLabel);
-    deviceRow->addWidget(AddrLineEdit);
-    deviceRow->addSpacing(GroupSpacing);
-    deviceRow->addWidget(versionLabel);
-    deviceRow->addWidget(VerLineEdit);
-    deviceRow->addStretch(0);
-
+void MainWindow::addPathRows(QVBoxLayout *rows, QWidget *central)
+{
     rows->addSpacing(RowSpacing);
     PBinLineEdit = AddPathRow(rows, QStringLiteral("原始.bin文件路径："), QStringLiteral("PBinLineEdit"), this,
                               &MainWindow::PBinButton, central);
@@ -122,25 +139,20 @@ MainWindow::MainWindow(QWidget *parent)
     rows->addSpacing(RowSpacing);
     NS19LineEdit = AddPathRow(rows, QStringLiteral("生成.S19文件路径："), QStringLiteral("NS19LineEdit"), this,
                               &MainWindow::NS19Button, central);
+}
 
+QHBoxLayout *MainWindow::newButtonRow(QWidget *central)
+{
     auto *convertButton = new QPushButton(QStringLiteral("转换"), central);
     connect(convertButton, &QPushButton::clicked, this, &MainWindow::Conversion);
     auto *exitButton = new QPushButton(QStringLiteral("退出"), central);
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
-    // Extra height goes between the path rows and the buttons.
-    rows->addStretch(0);
-    rows->addSpacing(RowSpacing);
-    auto *buttonRow = new QHBoxLayout;
-    rows->addLayout(buttonRow);
-    buttonRow->addStretch(0);
-    buttonRow->addWidget(convertButton);
-    buttonRow->addWidget(exitButton);
-
-    setCentralWidget(central);
-
-    // Shows device 0's paths, also when the selector is empty.
-    SwitchingPath(0);
+    auto *row = new QHBoxLayout;
+    row->addStretch(0);
+    row->addWidget(convertButton);
+    row->addWidget(exitButton);
+    return row;
 }
 
 MainWindow::~MainWindow() = default;

@@ -5,7 +5,9 @@
 
 QT_BEGIN_NAMESPACE
 class QComboBox;
+class QHBoxLayout;
 class QLineEdit;
+class QVBoxLayout;
 QT_END_NAMESPACE
 
 // The tool's only window: a device selector, the start address and version
@@ -27,6 +29,10 @@ private slots:
     void SwitchingPath(int index);
 
 private:
+    QHBoxLayout *newValueRow(QWidget *central);
+    void addPathRows(QVBoxLayout *rows, QWidget *central);
+    QHBoxLayout *newButtonRow(QWidget *central);
+
     QComboBox *DevComboBox = nullptr;
     QLineEdit *AddrLineEdit = nullptr;
     QLineEdit *VerLineEdit = nullptr;

@@ -8,6 +8,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -15,6 +16,36 @@ QString DeviceError(const QIODevice *device)
 {
     const QString error = device->errorString();
     return error.isEmpty() ? QStringLiteral("read failed") : error;
+}
+} // namespace
+
+namespace {
+// The first common byte that differs, as a failed check; empty when they are
+// equal, readError set when either cannot be read.
+std::optional<QString> FirstDifference(QIODevice *image, QIODevice *source, qint64 common, QString *readError)
+{
+    using namespace ImageLayout;
+    std::vector<quint8> payloadChunk(size_t(std::min(common, InspectionChunkSize)));
+    std::vector<quint8> sourceChunk(payloadChunk.size());
+    for (qint64 done = 0; done < common;) {
+        const qint64 want = std::min<qint64>(common - done, qint64(payloadChunk.size()));
+        const qint64 fromImage = ReadUpTo(image, payloadChunk.data(), want);
+        const qint64 fromSource = ReadUpTo(source, sourceChunk.data(), want);
+        if (fromImage != want || fromSource != want) {
+            *readError = fromImage != want ? DeviceError(image) : DeviceError(source);
+            return std::nullopt;
+        }
+        const auto mismatch = std::mismatch(payloadChunk.cbegin(), payloadChunk.cbegin() + want, sourceChunk.cbegin());
+        if (mismatch.first != payloadChunk.cbegin() + want) {
+            const qint64 offset = done + (mismatch.first - payloadChunk.cbegin());
+            return QStringLiteral("payload byte %1 (image offset %2) is %3, the source holds %4")
+                .arg(offset)
+                .arg(offset + HeaderSize)
+                .arg(HexDigits(*mismatch.first, 2), HexDigits(*mismatch.second, 2));
+        }
+        done += want;
+    }
+    return QString();
 }
 } // namespace
 
@@ -35,46 +66,21 @@ SourceComparison CompareWithSource(QIODevice *image, QIODevice *source)
         return result;
     }
     const qint64 payloadSize = imageSize - FrameSize;
-    if (!image->seek(HeaderSize)) {
-        result.readError = DeviceError(image);
-        return result;
-    }
-    if (!source->seek(0)) {
-        result.readError = DeviceError(source);
+    if (!image->seek(HeaderSize) || !source->seek(0)) {
+        result.readError = DeviceError(image->pos() != HeaderSize ? image : source);
         return result;
     }
 
     const qint64 common = std::min(payloadSize, result.sourceSize);
-    std::vector<quint8> payloadChunk(size_t(std::min(common, InspectionChunkSize)));
-    std::vector<quint8> sourceChunk(payloadChunk.size());
-    for (qint64 done = 0; done < common;) {
-        const qint64 want = std::min<qint64>(common - done, qint64(payloadChunk.size()));
-        const qint64 fromImage = ReadUpTo(image, payloadChunk.data(), want);
-        const qint64 fromSource = ReadUpTo(source, sourceChunk.data(), want);
-        if (fromImage != want || fromSource != want) {
-            result.readError = fromImage != want ? DeviceError(image) : DeviceError(source);
-            return result;
-        }
-        const auto mismatch = std::mismatch(payloadChunk.cbegin(), payloadChunk.cbegin() + want, sourceChunk.cbegin());
-        if (mismatch.first != payloadChunk.cbegin() + want) {
-            const qint64 offset = done + (mismatch.first - payloadChunk.cbegin());
-            QString detail = QStringLiteral("payload byte %1 (image offset %2) is %3, the source holds %4")
-                                 .arg(offset)
-                                 .arg(offset + HeaderSize)
-                                 .arg(HexDigits(*mismatch.first, 2), HexDigits(*mismatch.second, 2));
-            if (payloadSize != result.sourceSize)
-                detail += QStringLiteral("; the payload is %1 bytes, the source %2").arg(payloadSize).arg(result.sourceSize);
-            result.checks.append({name, false, detail});
-            return result;
-        }
-        done += want;
-    }
-    if (payloadSize != result.sourceSize)
-        result.checks.append({name, false,
-                              QStringLiteral("the payload is %1 bytes, the source %2; the first %3 are equal")
-                                  .arg(payloadSize)
-                                  .arg(result.sourceSize)
-                                  .arg(common)});
+    const std::optional<QString> difference = FirstDifference(image, source, common, &result.readError);
+    if (!difference)
+        return result;
+    const QString sizes = QStringLiteral("the payload is %1 bytes, the source %2").arg(payloadSize).arg(result.sourceSize);
+    if (!difference->isEmpty())
+        result.checks.append({name, false, payloadSize != result.sourceSize ? *difference + QStringLiteral("; ") + sizes
+                                                                             : *difference});
+    else if (payloadSize != result.sourceSize)
+        result.checks.append({name, false, sizes + QStringLiteral("; the first %1 are equal").arg(common)});
     else
         result.checks.append({name, true, QStringLiteral("the %1 payload bytes equal the source").arg(payloadSize)});
     return result;
