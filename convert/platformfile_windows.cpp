@@ -1,5 +1,7 @@
 #include "platformfile.h"
 
+#include "systemmessage.h"
+
 #include <QDir>
 
 #include <io.h>
@@ -13,19 +15,6 @@ namespace {
 constexpr int LockReadLimit = 256;
 constexpr qint64 HundredNanoseconds = 100;
 constexpr qint64 FileTimeTicksPerMs = 10000;
-
-QString systemMessage(DWORD code)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    QString message = length ? QString::fromWCharArray(text, int(length)).trimmed() : QString();
-    LocalFree(text);
-    if (message.endsWith(QLatin1Char('.')))
-        message.chop(1);
-    return message.isEmpty() ? QStringLiteral("system error %1").arg(code) : message;
-}
 
 std::wstring nativeName(const QString &path)
 {
@@ -79,7 +68,7 @@ QString RenameReplacing(const QString &from, const QString &to)
     if (MoveFileExW(nativeName(from).c_str(), nativeName(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return QString();
-    return systemMessage(GetLastError());
+    return SystemMessage(GetLastError());
 }
 
 // Moved: a file open elsewhere without sharing refuses here, before any
@@ -92,7 +81,7 @@ QString KeepAside(const QString &target, const QString &backup, bool *moved)
 
 QString RemoveFile(const QString &path)
 {
-    return DeleteFileW(nativeName(path).c_str()) ? QString() : systemMessage(GetLastError());
+    return DeleteFileW(nativeName(path).c_str()) ? QString() : SystemMessage(GetLastError());
 }
 
 QString SyncDescriptor(int descriptor)
@@ -100,7 +89,7 @@ QString SyncDescriptor(int descriptor)
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     if (handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle))
         return QString();
-    return systemMessage(GetLastError());
+    return SystemMessage(GetLastError());
 }
 
 // NTFS journals its names; MOVEFILE_WRITE_THROUGH waited for them.
@@ -111,7 +100,7 @@ QString LookUpProblem(const QString &path)
     if (GetFileAttributesW(nativeName(path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return QString();
     const DWORD code = GetLastError();
-    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? QString() : systemMessage(code);
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? QString() : SystemMessage(code);
 }
 
 ContentState ContentStateOf(int descriptor)
@@ -143,7 +132,7 @@ LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
         const bool there = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS
                            || GetFileAttributesW(nativeName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
         creation.outcome = there ? LockCreation::Exists : LockCreation::Failed;
-        creation.cause = systemMessage(code);
+        creation.cause = SystemMessage(code);
         return creation;
     }
     DWORD written = 0;
@@ -154,7 +143,7 @@ LockCreation CreateLockFile(const QString &path, const QByteArray &contents)
     if (!whole || !creation.identity.isValid()) {
         DeleteFileW(nativeName(path).c_str());
         CloseHandle(handle);
-        creation.cause = systemMessage(whole ? ERROR_INVALID_FUNCTION : code);
+        creation.cause = SystemMessage(whole ? ERROR_INVALID_FUNCTION : code);
         return creation;
     }
     creation.outcome = LockCreation::Created;

@@ -17,20 +17,11 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build=$root/build-windows
 jobs=${VANDREL_JOBS:-2}
-start=$SECONDS
-timings=()
 # Wine reads command lines and file names in the Linux locale's encoding.
 export LC_ALL=C.UTF-8
 
-phase_name=""
-phase_start=$SECONDS
-phase() {
-    [ -n "$phase_name" ] && timings+=("$(printf '%5ds  %s' $((SECONDS - phase_start)) "$phase_name")")
-    phase_name=$1
-    phase_start=$SECONDS
-    echo "==> test-windows: $phase_name"
-}
-trap 'echo "test-windows: FAILED at: $phase_name" >&2' ERR
+phase_prefix=test-windows
+source scripts/phases.sh
 
 phase "install packages"
 scripts/install-deps.sh wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 locales
@@ -127,9 +118,5 @@ cp examples/VandrelSet.ini "$stage/examples/"
 cp examples/firmware/*.bin "$stage/examples/firmware/"
 sed "s/@VERSION@/$version/" scripts/windows-readme.txt | sed 's/$/\r/' >"$stage/README.txt"
 (cd "$build/zip" && /usr/bin/python3 -m zipfile -c "$build/$name.zip" "$name")
-phase "done"
-
-echo
-echo "test-windows: every check passed in $(( (SECONDS - start) / 60 )) min $(( (SECONDS - start) % 60 )) s"
-printf '%s\n' "${timings[@]}"
+print_phases "every check passed"
 echo "test-windows: $build/$name.zip ($(du -h "$build/$name.zip" | cut -f1))"

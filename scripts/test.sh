@@ -11,18 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-start=$SECONDS
-timings=()
-phase_name=""
-phase_start=$SECONDS
-phase() {
-    [ -n "$phase_name" ] && timings+=("$(printf '%5ds  %s' $((SECONDS - phase_start)) "$phase_name")")
-    phase_name=$1
-    phase_start=$SECONDS
-    [ -n "$phase_name" ] && echo "==> test: $phase_name"
-    return 0
-}
-trap 'echo "test: FAILED at: $phase_name" >&2' ERR
+phase_prefix=test
+source scripts/phases.sh
 
 phase "install packages"
 scripts/install-deps.sh
@@ -66,8 +56,4 @@ build_and_test build-asan -DCMAKE_CXX_COMPILER=clang++ -DVANDREL_QT_MAJOR=6 -DCM
 
 phase "fuzz target for ${VANDREL_FUZZ_SECONDS:-60} s"
 fuzz/run-fuzz.sh build-asan "${VANDREL_FUZZ_SECONDS:-60}"
-phase ""
-
-echo
-echo "test: every test passed in $(( (SECONDS - start) / 60 )) min $(( (SECONDS - start) % 60 )) s"
-printf '%s\n' "${timings[@]}"
+print_phases "every test passed"
