@@ -85,6 +85,7 @@ private:
     std::vector<Candidate> candidates() const;
     ConversionResult lockOutputs();
     ConversionResult copySource(QFile &image, const Output &output);
+    ConversionResult sourceChanged() const;
     ConversionResult sourceUnchanged() const;
     ConversionResult writeFailed(const Output &output, const QString &cause) const;
     ConversionResult writeRecordFile(const Output &output);
@@ -261,12 +262,17 @@ ConversionResult ConversionRun::writeFailed(const Output &output, const QString 
                        .arg(roleName(*output.role), Quoted(output.file->path()), cause));
 }
 
+ConversionResult ConversionRun::sourceChanged() const
+{
+    return failure(ConversionStatus::SourceReadFailed,
+                   QStringLiteral("source image %1 changed while it was read").arg(Quoted(m_request.sourcePath)));
+}
+
 ConversionResult ConversionRun::sourceUnchanged() const
 {
     if (PlatformFile::ContentStateOf(m_source.handle()) == m_sourceState)
         return ConversionResult{};
-    return failure(ConversionStatus::SourceReadFailed,
-                   QStringLiteral("source image %1 changed while it was read").arg(Quoted(m_request.sourcePath)));
+    return sourceChanged();
 }
 
 ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
@@ -288,8 +294,7 @@ ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
         copied += n;
     }
     if (copied != m_sourceState.size)
-        return failure(ConversionStatus::SourceReadFailed,
-                       QStringLiteral("source image %1 changed while it was read").arg(Quoted(m_request.sourcePath)));
+        return sourceChanged();
     return sourceUnchanged();
 }
 
