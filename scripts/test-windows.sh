@@ -48,12 +48,13 @@ for exe in "$cli_exe" "$window_exe"; do
 done
 
 phase "Linux vandrel-cli for the cross check"
-# The one in build/ that scripts/test.sh built and tested; brought up to date
-# (or configured there first, when this script runs alone).
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs" --target vandrel-cli
-linux_cli=$root/build/cli/vandrel-cli
+# The one in build-qt5/ that scripts/test.sh built and tested; brought up to
+# date (or configured there as the test command does, when this script runs
+# alone).
+[ -f build-qt5/CMakeCache.txt ] || cmake -S . -B build-qt5 -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+    -DVANDREL_QT_MAJOR=5 -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" >/dev/null
+cmake --build build-qt5 -j"$jobs" --target vandrel-cli
+linux_cli=$root/build-qt5/cli/vandrel-cli
 
 phase "Wine on an X display of its own"
 # One Xvfb for every Wine program: Wine's desktop process starts once and
