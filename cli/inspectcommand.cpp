@@ -85,7 +85,7 @@ InspectCommand::InspectCommand()
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --address 08000000 --strict\n"
         "  vandrel-cli inspect out/app_out.bin --hex objcopy.hex --s19 srec_cat.s19 --source build/app.bin\n"
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --json\n"
-        "  vandrel-cli convert --profile 0 --s19 - | vandrel-cli inspect out/app_out.bin --s19 - --address 08000000\n");
+        "  ssh builder cat app.s19 | vandrel-cli inspect app_out.bin --s19 - --address 08000000\n");
 }
 
 QString InspectCommand::help() const
