@@ -105,8 +105,9 @@ ConvertCommand::ConvertCommand()
                                  "or big."),
                   QStringLiteral("little|big"), QStringLiteral("little"))
     , m_json(QStringLiteral("json"),
-             QStringLiteral("After a successful run, print what was written as one JSON object: paths, sizes, "
-                            "the start address, the header fields, the CRC trailer and the SHA-256 of each file."))
+             QStringLiteral("After a successful run, print what was written as one JSON object (format "
+                            "vandrel-convert/1): paths, sizes, the image address, the header fields, the CRC "
+                            "trailer and the SHA-256 of each file."))
 {
     AddHelpOption(m_parser);
     m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,

@@ -242,6 +242,39 @@ QByteArray ReadRawName(const QByteArray &name)
 }
 #endif
 
+// Python that checks one --json document against the shared schema and
+// prints the keys of its values; argv[1] is the command.
+QString JsonSchemaChecker()
+{
+    return QStringLiteral(R"(
+import json, re, sys
+name = sys.argv[1]
+d = json.loads(sys.stdin.read())
+assert list(d)[0] == 'format', list(d)
+assert d['format'] == 'vandrel-%s/1' % name, d['format']
+forms = {'Address': r'0x[0-9A-F]{8}', 'crc': r'0x[0-9A-F]{4}', 'checksum': r'0x[0-9A-F]{4}',
+         'magic': r'0x[0-9A-F]{8}', 'sha256': r'[0-9a-f]{64}'}
+seen = set()
+def walk(value, key=''):
+    if isinstance(value, dict):
+        for k, v in value.items():
+            assert k != 'fileSize' and (k != 'startAddress' or name == 'inspect'), k
+            walk(v, k)
+    elif isinstance(value, list):
+        for v in value:
+            walk(v, key)
+    else:
+        seen.add(key)
+        if key == 'size':
+            assert type(value) is int and value >= 0, (key, value)
+        for suffix, form in forms.items():
+            if key.endswith(suffix) and value is not None:
+                assert re.fullmatch(form, value), (key, value)
+walk(d)
+print(' '.join(sorted(seen)))
+)");
+}
+
 struct CliRun
 {
     int exitCode = -1;
@@ -314,9 +347,9 @@ private slots:
     void settingsValuesFailTheRun();
     void recordTextToStandardOutput_data();
     void recordTextToStandardOutput();
+#ifdef Q_OS_UNIX
     void inspectFromStandardInput();
     void jsonSchema();
-#ifdef Q_OS_UNIX
     void standardOutputWriteErrors_data();
     void standardOutputWriteErrors();
     void closedPipeEndsQuietly();
@@ -327,9 +360,11 @@ private:
     // stderr and where the help is on the second, nothing on stdout, nothing
     // written.
     void checkUsageError(const QString &command);
-    // A shell command line run in the test folder with $CLI the program;
-    // returns what the shell prints (stdout, with stderr after it).
+#ifdef Q_OS_UNIX
+    // A bash command line run in the test folder with $CLI the program;
+    // returns what it prints, stdout and stderr together.
     QByteArray shell(const QString &commandLine, int *exitCode) const;
+#endif
     CliRun run(const QStringList &arguments, const QStringList &environment = {}, int timeoutMs = 60000) const;
     QProcess *start(const QStringList &arguments) const;
     void writeLargeSource(const QString &name, int mebibytes) const;
@@ -1998,6 +2033,7 @@ void TestCli::recordTextToStandardOutput()
     QVERIFY(!QFile::exists(path(QStringLiteral("sn.bin"))));
 }
 
+#ifdef Q_OS_UNIX
 QByteArray TestCli::shell(const QString &commandLine, int *exitCode) const
 {
     QProcess process;
@@ -2048,33 +2084,7 @@ void TestCli::jsonSchema()
         {"inspect", "engine.bin", "--s19", "engine.s19", "--hex", "engine.hex", "--source", "app.bin", "--json"},
         {"profiles", "--json"},
     };
-    const QString checker = QStringLiteral(R"(
-import json, re, sys
-name = sys.argv[1]
-d = json.loads(sys.stdin.read())
-assert list(d)[0] == 'format', list(d)
-assert d['format'] == 'vandrel-%s/1' % name, d['format']
-forms = {'Address': r'0x[0-9A-F]{8}', 'crc': r'0x[0-9A-F]{4}', 'checksum': r'0x[0-9A-F]{4}',
-         'magic': r'0x[0-9A-F]{8}', 'sha256': r'[0-9a-f]{64}'}
-seen = set()
-def walk(value, key=''):
-    if isinstance(value, dict):
-        for k, v in value.items():
-            assert k != 'fileSize' and (k != 'startAddress' or name == 'inspect'), k
-            walk(v, k)
-    elif isinstance(value, list):
-        for v in value:
-            walk(v, key)
-    else:
-        seen.add(key)
-        if key == 'size':
-            assert type(value) is int and value >= 0, (key, value)
-        for suffix, form in forms.items():
-            if key.endswith(suffix) and value is not None:
-                assert re.fullmatch(form, value), (key, value)
-walk(d)
-print(' '.join(sorted(seen)))
-)");
+    const QString checker = JsonSchemaChecker();
     for (const QStringList &command : commands) {
         const CliRun result = run(command);
         QVERIFY2(result.exitCode == 0, result.err.constData());
@@ -2102,7 +2112,6 @@ print(' '.join(sorted(seen)))
     }
 }
 
-#ifdef Q_OS_UNIX
 // stdout on a full disk fails the run with the cause, in every command; a
 // conversion says its files are in place.
 void TestCli::standardOutputWriteErrors_data()
