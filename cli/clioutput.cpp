@@ -108,7 +108,9 @@ int UsageError(const QString &message, const QString &command)
 {
     PrintError(message);
     const QString help = command.isEmpty() ? QStringLiteral("--help") : command + QStringLiteral(" --help");
-    StandardError() << "Try '" << QCoreApplication::applicationName() << ' ' << help << "' for more information.\n";
+    // A line of its own, in the program's voice like every other.
+    StandardError() << QCoreApplication::applicationName() << ": try '" << QCoreApplication::applicationName() << ' '
+                    << help << "' for more information\n";
     StandardError().flush();
     return ExitUsage;
 }

@@ -703,8 +703,10 @@ void TestCli::exitStatus()
         QVERIFY(result.err.isEmpty());
         QCOMPARE(ReadFile(path(QStringLiteral("x.bin"))).size(), SourceSize + ImageLayout::FrameSize);
     } else {
-        QVERIFY2(firstLine.startsWith(QStringLiteral("vandrel-cli: ")), qPrintable(firstLine));
         QVERIFY2(firstLine.contains(message), qPrintable(firstLine));
+        // Every line, a usage error's pointer to the help too, in one voice.
+        for (const QByteArray &line : result.err.trimmed().split('\n'))
+            QVERIFY2(line.startsWith("vandrel-cli: "), line.constData());
         // A refused conversion names the cause on exactly one line.
         if (exitCode == 1)
             QCOMPARE(result.err.count('\n'), 1);
@@ -755,6 +757,9 @@ void TestCli::profilesWarnOfSettingsTraps()
                             {}, 20000);
     QCOMPARE(list.exitCode, 0);
     QCOMPARE(list.out.count("\n     source  "), 1000);
+    // Listed as read, with the control characters shown as the warning shows them.
+    QVERIFY2(list.out.contains("\n     source  D:\\x0Cw\\x07pp.bin\n"), list.out.left(300).constData());
+    QVERIFY(!list.out.contains('\f') && !list.out.contains('\a'));
     const QList<QByteArray> warnings = list.err.trimmed().split('\n');
     QCOMPARE(warnings.size(), 4);
     QCOMPARE(warnings.at(0), QByteArray("vandrel-cli: warning: settings file \"traps.ini\", [Dev0] PBin=D:\\fw\\app.bin is "
@@ -1823,7 +1828,8 @@ void TestCli::checkUsageError(const QString &command)
     const CliRun result = run(QStringList{command} + arguments);
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
-             QStringLiteral("vandrel-cli: %1\nTry 'vandrel-cli %2 --help' for more information.\n").arg(message, command));
+             QStringLiteral("vandrel-cli: %1\nvandrel-cli: try 'vandrel-cli %2 --help' for more information\n")
+                 .arg(message, command));
     QVERIFY(result.out.isEmpty());
     QCOMPARE(FolderState(m_dir.path()), before);
 }
