@@ -3,6 +3,7 @@
 #include "clioutput.h"
 #include "messagetext.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -16,14 +17,22 @@ bool StandardOutputRecords::isStandardOutput(const QString &path)
 
 QString StandardOutputRecords::temporaryPath(QString *error)
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    if (!m_folder->isValid()) {
-        *error = QStringLiteral("cannot make a temporary folder for the standard output's text: %1")
-                     .arg(m_folder->errorString());
-        return QString();
+    m_interruptCleanup = std::make_unique<InterruptCleanup>();
+    m_file = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("vandrel-cli-XXXXXX.records")));
+    {
+        // Registered exactly while it exists.
+        const InterruptCleanup::Hold hold;
+        if (!m_file->open()) {
+            *error = QStringLiteral("cannot make a temporary file for the standard output's text in %1: %2")
+                         .arg(Quoted(QDir::tempPath()), m_file->errorString());
+            return QString();
+        }
+        m_cleanupEntry.add(m_file->fileName());
     }
-    m_path = m_folder->filePath(QStringLiteral("records"));
-    return m_path;
+    // Closed, so that the conversion can put its file in place over it
+    // (Windows renames over no open file).
+    m_file->close();
+    return m_file->fileName();
 }
 
 int StandardOutputRecords::copyToStandardOutput(const QString &imagePath, const QString &what) const
@@ -34,7 +43,7 @@ int StandardOutputRecords::copyToStandardOutput(const QString &imagePath, const 
                        .arg(Quoted(imagePath), what, cause));
         return ExitFailure;
     };
-    QFile text(m_path);
+    QFile text(m_file->fileName());
     if (!text.open(QIODevice::ReadOnly))
         return failed(text.errorString());
     QString error;

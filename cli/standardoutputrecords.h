@@ -1,25 +1,27 @@
 #ifndef VANDREL_CLI_STANDARDOUTPUTRECORDS_H
 #define VANDREL_CLI_STANDARDOUTPUTRECORDS_H
 
+#include "interruptcleanup.h"
+
 #include <QString>
-#include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <memory>
 
 // A record file asked for on the standard output ("-" or /dev/stdout). The
-// conversion writes it as any output, into a private temporary folder, so
-// the new image is put in place only with complete record text beside it;
-// the text is then copied to stdout. A run that fails leaves nothing behind
-// and writes nothing to stdout; a copy that fails after the image is in
-// place says so.
+// conversion writes it as any output, onto a private temporary file, so the
+// new image is put in place only with complete record text beside it; the
+// text is then copied to stdout. A run that fails writes nothing to stdout; a
+// copy that fails after the image is in place says so. The temporary file is
+// removed at the end, and by an interrupt.
 class StandardOutputRecords
 {
 public:
     // Whether an option value names the standard output.
     static bool isStandardOutput(const QString &path);
 
-    // The temporary path for the conversion to write; empty, with error set,
-    // when no temporary folder can be made.
+    // The temporary file for the conversion to replace; empty, with error
+    // set, when none can be made.
     QString temporaryPath(QString *error);
 
     // Copies the written text to stdout. Returns the exit status: success,
@@ -27,8 +29,10 @@ public:
     int copyToStandardOutput(const QString &imagePath, const QString &what) const;
 
 private:
-    std::unique_ptr<QTemporaryDir> m_folder; // made only when asked for
-    QString m_path;
+    // Made only when asked for; the guard before the entry it serves.
+    std::unique_ptr<InterruptCleanup> m_interruptCleanup;
+    InterruptCleanup::Entry m_cleanupEntry;
+    std::unique_ptr<QTemporaryFile> m_file;
 };
 
 #endif
