@@ -42,6 +42,9 @@ struct InspectCommand::Files
     QFile srecords;
     QFile intelHex;
     QFile source;
+    StandardInputDevice standardInput; // for the record file given as "-"
+    QIODevice *srecordDevice = &srecords;
+    QIODevice *intelHexDevice = &intelHex;
 };
 
 InspectCommand::InspectCommand()
@@ -184,7 +187,9 @@ std::optional<int> InspectCommand::openFiles(const InspectionReport &report, Fil
         if (entry.option && !m_parser.isSet(*entry.option))
             continue;
         if (entry.option && IsStandardInput(entry.path)) {
-            const QString error = OpenStandardInput(*entry.file);
+            QIODevice *&device = entry.file == &files.srecords ? files.srecordDevice : files.intelHexDevice;
+            device = &files.standardInput;
+            const QString error = files.standardInput.open();
             if (!error.isEmpty()) {
                 PrintError(QStringLiteral("cannot read the %1 from the standard input: %2").arg(entry.what, error));
                 return ExitFailure;
@@ -209,12 +214,12 @@ std::optional<int> InspectCommand::inspect(const Choices &choices, Files &files,
     if (!report.image.readError.isEmpty())
         return Unreadable(QStringLiteral("image ") + imageName, report.image.readError);
     if (m_parser.isSet(m_srecord)) {
-        report.srecords = InspectSRecords(&files.srecords, &files.image, choices.address, choices.strict);
+        report.srecords = InspectSRecords(files.srecordDevice, &files.image, choices.address, choices.strict);
         if (!report.srecords->readError.isEmpty())
             return Unreadable(eitherName(report.srecordPath), report.srecords->readError);
     }
     if (m_parser.isSet(m_intelHex)) {
-        report.intelHex = InspectIntelHex(&files.intelHex, &files.image, choices.address, choices.strict);
+        report.intelHex = InspectIntelHex(files.intelHexDevice, &files.image, choices.address, choices.strict);
         if (!report.intelHex->readError.isEmpty())
             return Unreadable(eitherName(report.intelHexPath), report.intelHex->readError);
     }

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -2075,6 +2076,21 @@ void TestCli::inspectFromStandardInput()
     out = shell(QStringLiteral("cat damaged.hex | \"$CLI\" inspect engine.bin --hex - --address 08000000"), &exitCode);
     QCOMPARE(exitCode, 1);
     QVERIFY2(out.contains("FAIL hex-checksums"), out.constData());
+
+    // A pipe is read in blocks: 49 MB of S-records in seconds, not minutes.
+    writeLargeSource(QStringLiteral("large.bin"), 16);
+    out = shell(QStringLiteral("\"$CLI\" convert --source large.bin --image large-out.bin --address 0 "
+                               "--image-version 1 --s19 large.s19"),
+                &exitCode);
+    QVERIFY2(exitCode == 0, out.constData());
+    QVERIFY(QFileInfo(path(QStringLiteral("large.s19"))).size() > 49000000);
+    QElapsedTimer timer;
+    timer.start();
+    out = shell(QStringLiteral("cat large.s19 | \"$CLI\" inspect large-out.bin --s19 - --address 0"), &exitCode);
+    QVERIFY2(exitCode == 0, out.constData());
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    for (const char *name : {"large.bin", "large-out.bin", "large.s19"})
+        QFile::remove(path(QLatin1String(name)));
 }
 
 // Every --json document parsed by Python: the format name first, sizes as
