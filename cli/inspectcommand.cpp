@@ -189,7 +189,7 @@ std::optional<int> InspectCommand::openFiles(const InspectionReport &report, Fil
         if (entry.option && IsStandardInput(entry.path)) {
             QIODevice *&device = entry.file == &files.srecords ? files.srecordDevice : files.intelHexDevice;
             device = &files.standardInput;
-            const QString error = files.standardInput.open();
+            const QString error = files.standardInput.openInput();
             if (!error.isEmpty()) {
                 PrintError(QStringLiteral("cannot read the %1 from the standard input: %2").arg(entry.what, error));
                 return ExitFailure;

@@ -14,7 +14,7 @@ bool IsStandardInput(const QString &path)
     return path == QLatin1String("-") || path == QLatin1String("/dev/stdin");
 }
 
-QString StandardInputDevice::open()
+QString StandardInputDevice::openInput()
 {
 #ifdef Q_OS_WIN
     _setmode(StandardInputDescriptor, _O_BINARY);

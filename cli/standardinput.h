@@ -17,7 +17,7 @@ class StandardInputDevice : public QIODevice
 
 public:
     // Opens it for reading. Returns an empty text, or the cause.
-    QString open();
+    QString openInput();
 
     bool isSequential() const override { return true; }
     // At the end only once the input has ended, not whenever nothing is
