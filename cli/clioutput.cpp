@@ -20,17 +20,24 @@ public:
     }
 
     QTextStream &stream() { return m_stream; }
+    const ConsoleDevice &device() const { return m_device; }
 
 private:
     ConsoleDevice m_device;
     QTextStream m_stream;
 };
+
+
+ConsoleStream &outputStream()
+{
+    static ConsoleStream output(stdout);
+    return output;
+}
 } // namespace
 
 QTextStream &StandardOutput()
 {
-    static ConsoleStream output(stdout);
-    return output.stream();
+    return outputStream().stream();
 }
 
 QTextStream &StandardError()
@@ -51,6 +58,40 @@ bool WriteStandardOutput(const QByteArray &bytes, QString *error)
     return false;
 }
 
+bool StandardOutputClosedByReader()
+{
+    return outputStream().device().closedByReader();
+}
+
+int FinishStandardOutput()
+{
+    QTextStream &stream = StandardOutput();
+    stream.flush();
+    if (stream.status() == QTextStream::Ok)
+        return ExitSuccess;
+    if (StandardOutputClosedByReader())
+        return ExitClosedPipe;
+    PrintError(QStringLiteral("cannot write to the standard output: %1").arg(stream.device()->errorString()));
+    return ExitFailure;
+}
+
+int PrintJsonDocument(const QByteArray &json)
+{
+    QString error;
+    if (WriteStandardOutput(json, &error))
+        return ExitSuccess;
+    if (StandardOutputClosedByReader())
+        return ExitClosedPipe;
+    PrintError(QStringLiteral("cannot write to the standard output: %1").arg(error));
+    return ExitFailure;
+}
+
+int PrintStandardOutput(const QString &text)
+{
+    StandardOutput() << text;
+    return FinishStandardOutput();
+}
+
 void PrintError(const QString &message)
 {
     StandardOutput().flush();
@@ -67,7 +108,9 @@ int UsageError(const QString &message, const QString &command)
 {
     PrintError(message);
     const QString help = command.isEmpty() ? QStringLiteral("--help") : command + QStringLiteral(" --help");
-    StandardError() << "Try '" << QCoreApplication::applicationName() << ' ' << help << "' for more information.\n";
+    // A line of its own, in the program's voice like every other.
+    StandardError() << QCoreApplication::applicationName() << ": try '" << QCoreApplication::applicationName() << ' '
+                    << help << "' for more information\n";
     StandardError().flush();
     return ExitUsage;
 }

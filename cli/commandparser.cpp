@@ -3,6 +3,49 @@
 #include "clioutput.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace {
+QString helpName()
+{
+    return QStringLiteral("help");
+}
+
+// Qt's parser words its errors in its own voice ("Unknown option 'x'.");
+// they are said again here as every other message of the program is.
+QString parserError(const QCommandLineParser &parser)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("unknown option \"%1\"").arg(OptionText(unknown.constFirst()));
+    const QString error = parser.errorText();
+    static const QRegularExpression missingValue(QStringLiteral("^Missing value after '-*([^']*)'\\.$"));
+    static const QRegularExpression unexpectedValue(QStringLiteral("^Unexpected value after '-*([^'=]*)[^']*'\\.$"));
+    QRegularExpressionMatch match = missingValue.match(error);
+    if (match.hasMatch())
+        return QStringLiteral("%1 needs a value").arg(OptionText(match.captured(1)));
+    match = unexpectedValue.match(error);
+    if (match.hasMatch())
+        return QStringLiteral("%1 takes no value").arg(OptionText(match.captured(1)));
+    // Any other message of Qt's, lower-cased and without its full stop.
+    QString text = error;
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+} // namespace
+
+void AddHelpOption(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), helpName()}, QStringLiteral("Displays this help.")));
+}
+
+QString OptionText(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
 
 QString HelpText(const QCommandLineParser &parser, const CommandHelp &help)
 {
@@ -25,18 +68,15 @@ std::optional<int> ParseCommand(QCommandLineParser &parser, const CommandHelp &h
     withProgram.prepend(QCoreApplication::applicationName());
     if (!parser.parse(withProgram)) {
         const QStringList unknown = parser.unknownOptionNames();
-        if (unknown.contains(QStringLiteral("version")) || unknown.contains(QStringLiteral("v")))
+        if (help.command == QLatin1String("convert")
+            && (unknown.contains(QStringLiteral("version")) || unknown.contains(QStringLiteral("v"))))
             return UsageError(QStringLiteral("--version is this program's own version ('%1 --version'); "
                                              "the image's software version is --image-version")
                                   .arg(QCoreApplication::applicationName()),
                               help.command);
-        return UsageError(parser.errorText(), help.command);
+        return UsageError(parserError(parser), help.command);
     }
-    // Qt adds --help-all beside --help; a console program has no other help to give.
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        StandardOutput() << HelpText(parser, help);
-        StandardOutput().flush();
-        return ExitSuccess;
-    }
+    if (parser.isSet(helpName()))
+        return PrintStandardOutput(HelpText(parser, help));
     return std::nullopt;
 }

@@ -17,11 +17,18 @@ struct CommandHelp
     QString examples;    // lines, already indented
 };
 
+// -h, --help: every command's own, in place of Qt's, which adds a
+// --help-all that a console program has no use for.
+void AddHelpOption(QCommandLineParser &parser);
+
 QString HelpText(const QCommandLineParser &parser, const CommandHelp &help);
 
 // Parses a command's arguments, those after the command name; the parser
-// carries Qt's help option. Returns the exit status when the run ends here
+// carries AddHelpOption. Returns the exit status when the run ends here
 // (help shown, or a usage error printed), or nothing when the command goes on.
 std::optional<int> ParseCommand(QCommandLineParser &parser, const CommandHelp &help, const QStringList &arguments);
+
+// The option as typed: "--name", or "-n" for a one-letter name.
+QString OptionText(const QString &name);
 
 #endif

@@ -74,6 +74,7 @@ qint64 ConsoleDevice::writeData(const char *data, qint64 size)
     // Flushed at once, so that stdout and stderr keep their order.
     if (std::fwrite(data, 1, size_t(size), m_stream) != size_t(size) || std::fflush(m_stream) != 0) {
         // The cause, such as a full disk behind a redirection.
+        m_closedByReader = errno == EPIPE;
         setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
         return -1;
     }

@@ -18,12 +18,16 @@ public:
 
     bool isSequential() const override { return true; }
 
+    // The last write failed because the reader of a pipe had closed it.
+    bool closedByReader() const { return m_closedByReader; }
+
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *data, qint64 size) override;
 
 private:
     FILE *m_stream;
+    bool m_closedByReader = false;
 #ifdef Q_OS_WIN
     void *m_console = nullptr; // the console's handle; null when redirected
 #endif

@@ -3,6 +3,7 @@
 #include "messagetext.h"
 #include "imageinspection.h"
 #include "inspectionreport.h"
+#include "jsondocument.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -61,7 +62,7 @@ QByteArray ConversionSummaryJson(const ConversionRequest &request, QString *erro
     QJsonObject summary{
         {QStringLiteral("source"), QJsonObject{{QStringLiteral("path"), request.sourcePath},
                                                {QStringLiteral("size"), double(inspection.payloadSize)}}},
-        {QStringLiteral("startAddress"), HexDigits(request.startAddress, 8)},
+        {QStringLiteral("imageAddress"), JsonAddress(request.startAddress)},
         {QStringLiteral("image"), imageObject},
     };
     const std::pair<const char *, QString> recordFiles[] = {{"s19", request.srecordPath}, {"hex", request.hexPath}};
@@ -73,5 +74,5 @@ QByteArray ConversionSummaryJson(const ConversionRequest &request, QString *erro
             return QByteArray();
         summary.insert(QLatin1String(file.first), fileObject(file.second, *facts));
     }
-    return QJsonDocument(summary).toJson(QJsonDocument::Indented);
+    return JsonDocumentText(QStringLiteral("convert"), summary);
 }

@@ -5,9 +5,11 @@
 #include "conversion.h"
 #include "conversionfields.h"
 #include "conversionsummary.h"
+#include "messagetext.h"
 #include "profilechoice.h"
 #include "profilesettings.h"
 #include "settingswarnings.h"
+#include "standardoutputrecords.h"
 #include "stamptimechoice.h"
 
 #include <QDateTime>
@@ -15,11 +17,6 @@
 
 namespace {
 const char SourceDateEpochVariable[] = "SOURCE_DATE_EPOCH";
-
-QString optionText(const QCommandLineOption &option)
-{
-    return QStringLiteral("--") + option.names().constFirst();
-}
 
 QString TimeHelp()
 {
@@ -43,8 +40,10 @@ CommandHelp ConvertHelp()
         "a run is writing is refused. The time stamped is the local clock, or --time, or the\n"
         "environment variable SOURCE_DATE_EPOCH (seconds since 1970, stamped as its UTC calendar\n"
         "reading); with either, two runs on the same inputs give identical files.\n"
-        "Exit status: 0 converted, 1 the conversion was refused or failed, or the settings file cannot\n"
-        "be read, 2 usage error.");
+        "One record file may go to the standard output (--s19 - or --hex -): the new image is put in\n"
+        "place first, with the text complete beside it, then the text is written.\n"
+        "Exit status: 0 converted, 1 the conversion was refused or failed, the settings file cannot be\n"
+        "read or gives a bad value, or the output could not be written, 2 usage error.");
     help.examples = QStringLiteral(
         "  vandrel-cli convert --source app.bin --image app_out.bin --s19 app.s19 \\\n"
         "      --address 08000000 --image-version 101\n"
@@ -53,7 +52,8 @@ CommandHelp ConvertHelp()
         "  SOURCE_DATE_EPOCH=1765289400 vandrel-cli convert --profile 0\n"
         "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n"
         "  vandrel-cli convert --source app.bin --image app_out.bin --hex app.hex --address 08000000 \\\n"
-        "      --image-version 101 --byte-order big --json\n");
+        "      --image-version 101 --byte-order big --json\n"
+        "  vandrel-cli convert --profile 0 --s19 - | ssh flasher 'load-srec'\n");
     return help;
 }
 
@@ -64,6 +64,8 @@ int PrintSummary(const ConversionRequest &request)
     const QByteArray summary = ConversionSummaryJson(request, &error);
     if (!summary.isEmpty() && WriteStandardOutput(summary, &error))
         return ExitSuccess;
+    if (!summary.isEmpty() && StandardOutputClosedByReader())
+        return ExitClosedPipe;
     PrintError(QStringLiteral("the outputs are in place, but the summary could not be written: %1").arg(error));
     return ExitFailure;
 }
@@ -75,10 +77,11 @@ ConvertCommand::ConvertCommand()
     , m_image(QStringLiteral("image"),
               QStringLiteral("New stamped image to write, e.g. out/app_stamped.bin."), QStringLiteral("FILE"))
     , m_srecord(QStringLiteral("s19"),
-                QStringLiteral("S-record file to write, e.g. out/app.s19."), QStringLiteral("FILE"))
+                QStringLiteral("S-record file to write, e.g. out/app.s19; - for the standard output."),
+                QStringLiteral("FILE"))
     , m_hex(QStringLiteral("hex"),
             QStringLiteral("Intel HEX file to write as well as, or instead of, the S-record file, "
-                           "e.g. out/app.hex."),
+                           "e.g. out/app.hex; - for the standard output."),
             QStringLiteral("FILE"))
     , m_address(QStringLiteral("address"),
                 QStringLiteral("Start address of the new image in the S-record and Intel HEX files, hexadecimal, "
@@ -102,10 +105,11 @@ ConvertCommand::ConvertCommand()
                                  "or big."),
                   QStringLiteral("little|big"), QStringLiteral("little"))
     , m_json(QStringLiteral("json"),
-             QStringLiteral("After a successful run, print what was written as one JSON object: paths, sizes, "
-                            "the start address, the header fields, the CRC trailer and the SHA-256 of each file."))
+             QStringLiteral("After a successful run, print what was written as one JSON object (format "
+                            "vandrel-convert/1): paths, sizes, the image address, the header fields, the CRC "
+                            "trailer and the SHA-256 of each file."))
 {
-    m_parser.addHelpOption();
+    AddHelpOption(m_parser);
     m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,
                          m_byteOrder, m_json});
 
@@ -128,13 +132,55 @@ int ConvertCommand::run(const QStringList &arguments)
     ConversionRequest request;
     FieldTexts fields;
     QString timeWarning;
+    if (const std::optional<int> status = readPathOptions())
+        return *status;
     if (const std::optional<int> status = readProfile(request, fields))
         return *status;
     if (const std::optional<int> status = readOptions(request, fields))
         return *status;
+    if (const std::optional<int> status = readFields(request, fields))
+        return *status;
     if (const std::optional<int> status = readStampTime(request, timeWarning))
         return *status;
-    return convert(request, fields, timeWarning);
+    return convert(request, timeWarning);
+}
+
+// What the path options name, before anything is read: the standard streams
+// only where they can be used whole.
+std::optional<int> ConvertCommand::readPathOptions() const
+{
+    const struct
+    {
+        const QCommandLineOption &option;
+        const char *why; // why it cannot be a standard stream; null when it can
+    } paths[] = {
+        {m_source, "the source image is read from a file only: the conversion checks that it does not change "
+                   "while it is read"},
+        {m_image, "the new image is written to a file only: it is put in place whole, or the previous file "
+                  "stays"},
+        {m_srecord, nullptr},
+        {m_hex, nullptr},
+    };
+    int toStandardOutput = 0;
+    for (const auto &path : paths) {
+        if (!m_parser.isSet(path.option))
+            continue;
+        const QString value = m_parser.value(path.option);
+        const QString name = OptionText(path.option.names().constFirst());
+        if (value.isEmpty())
+            return UsageError(QStringLiteral("%1 needs a file name (it is empty)").arg(name), m_help.command);
+        const bool standardStream = StandardOutputRecords::isStandardOutput(value);
+        if (standardStream && path.why)
+            return UsageError(QStringLiteral("%1 %2: %3").arg(name, Quoted(value), QLatin1String(path.why)),
+                              m_help.command);
+        toStandardOutput += standardStream ? 1 : 0;
+    }
+    if (toStandardOutput > 1)
+        return UsageError(QStringLiteral("only one of --s19 and --hex may go to the standard output"), m_help.command);
+    if (toStandardOutput == 1 && m_parser.isSet(m_json))
+        return UsageError(QStringLiteral("--json cannot share the standard output with the record text"),
+                          m_help.command);
+    return std::nullopt;
 }
 
 std::optional<int> ConvertCommand::readProfile(ConversionRequest &request, FieldTexts &fields) const
@@ -146,21 +192,60 @@ std::optional<int> ConvertCommand::readProfile(ConversionRequest &request, Field
     }
     const QString settingsFile = m_parser.value(m_settings);
     const ProfileSettings settings(settingsFile);
-    if (const std::optional<int> status = RefuseUnreadableSettings(settings, settingsFile, m_help.command))
+    if (const std::optional<int> status = RefuseUnreadableSettings(settings, settingsFile))
         return status;
     WarnOfSystemValues(settings, settingsFile);
     const ProfileChoice choice = ChooseProfile(settings, settingsFile, m_parser.value(m_profile));
     if (choice.index < 0)
         return UsageError(choice.error, m_help.command);
     WarnOfValueTraps(settings, settingsFile, choice.index);
+    if (const std::optional<int> status = refuseMissingKeys(settings, settingsFile, choice.index))
+        return status;
     const ProfilePaths paths = settings.paths(choice.index);
     request.sourcePath = paths.sourcePath;
     request.imagePath = paths.imagePath;
     request.srecordPath = paths.srecordPath;
     request.settingsPath = QFileInfo(settingsFile).absoluteFilePath();
-    fields.address = settings.startAddress();
-    fields.version = settings.version();
+    const QString where = QStringLiteral("settings file %1, [Sys] ").arg(Quoted(settingsFile));
+    fields.address = {settings.startAddress(), where + QStringLiteral("Addr=") + Quoted(settings.startAddress()),
+                      false};
+    fields.version = {settings.version(), where + QStringLiteral("Ver=") + Quoted(settings.version()), false};
     return std::nullopt;
+}
+
+// A key the profile lacks reads as an empty path: refused by name, unless an
+// option gives the path instead.
+std::optional<int> ConvertCommand::refuseMissingKeys(const ProfileSettings &settings, const QString &settingsFile,
+                                                     int index) const
+{
+    const struct
+    {
+        const char *key;
+        const QCommandLineOption &option;
+    } keys[] = {{"PBin", m_source}, {"NBin", m_image}, {"NS19", m_srecord}};
+    const QStringList missing = settings.missingProfileKeys(index);
+    QStringList needed;
+    QStringList givenOptions;
+    for (const auto &key : keys) {
+        if (missing.contains(QLatin1String(key.key)) && !m_parser.isSet(key.option)) {
+            needed << QLatin1String(key.key);
+            givenOptions << OptionText(key.option.names().constFirst());
+        }
+    }
+    if (needed.isEmpty())
+        return std::nullopt;
+    const QString profile = QStringLiteral("profile %1 of settings file %2").arg(index).arg(Quoted(settingsFile));
+    const QString section = QStringLiteral("[Dev%1]").arg(index);
+    const QString options = givenOptions.size() == 1
+        ? givenOptions.constFirst()
+        : QStringList(givenOptions.mid(0, givenOptions.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ")
+            + givenOptions.constLast();
+    if (!settings.hasProfileSection(index))
+        PrintError(QStringLiteral("%1 has no section %2 (give %3, or write the section)").arg(profile, section, options));
+    else
+        PrintError(QStringLiteral("%1 has no %2 in %3 (give %4, or write the key)")
+                       .arg(profile, needed.join(QStringLiteral(", ")), section, options));
+    return ExitFailure;
 }
 
 std::optional<int> ConvertCommand::readOptions(ConversionRequest &request, FieldTexts &fields) const
@@ -168,18 +253,24 @@ std::optional<int> ConvertCommand::readOptions(ConversionRequest &request, Field
     struct Override
     {
         const QCommandLineOption &option;
-        QString &field;
+        QString &path;
     };
-    const Override overrides[] = {
-        {m_source, request.sourcePath}, {m_image, request.imagePath}, {m_address, fields.address},
-        {m_version, fields.version},
-    };
-    for (const Override &entry : overrides) {
+    const Override paths[] = {{m_source, request.sourcePath}, {m_image, request.imagePath}};
+    for (const Override &entry : paths) {
         if (m_parser.isSet(entry.option))
-            entry.field = m_parser.value(entry.option);
+            entry.path = m_parser.value(entry.option);
         else if (!m_parser.isSet(m_profile))
-            return UsageError(QStringLiteral("%1 is missing (or give --profile)").arg(optionText(entry.option)),
-                              m_help.command);
+            return missingOption(entry.option);
+    }
+    const std::pair<const QCommandLineOption &, FieldText &> values[] = {{m_address, fields.address},
+                                                                          {m_version, fields.version}};
+    for (const auto &entry : values) {
+        const QString name = OptionText(entry.first.names().constFirst());
+        if (m_parser.isSet(entry.first))
+            entry.second = {m_parser.value(entry.first), name + QLatin1Char(' ') + Quoted(m_parser.value(entry.first)),
+                            true};
+        else if (!m_parser.isSet(m_profile))
+            return missingOption(entry.first);
     }
     if (m_parser.isSet(m_srecord))
         request.srecordPath = m_parser.value(m_srecord);
@@ -187,12 +278,6 @@ std::optional<int> ConvertCommand::readOptions(ConversionRequest &request, Field
         request.hexPath = m_parser.value(m_hex);
     if (!m_parser.isSet(m_profile) && !m_parser.isSet(m_srecord) && !m_parser.isSet(m_hex))
         return UsageError(QStringLiteral("--s19 or --hex is missing (or give --profile)"), m_help.command);
-    // An empty path means "no Intel HEX file" to the conversion: asked for
-    // here, it would silently write none.
-    if (m_parser.isSet(m_hex) && request.hexPath.isEmpty()) {
-        PrintError(QStringLiteral("no Intel HEX file path given (%1 is empty)").arg(optionText(m_hex)));
-        return ExitFailure;
-    }
 
     const QString byteOrder = m_parser.value(m_byteOrder);
     const std::optional<int> littleEndian = ParseByteOrder(byteOrder);
@@ -200,6 +285,33 @@ std::optional<int> ConvertCommand::readOptions(ConversionRequest &request, Field
         return UsageError(QStringLiteral("--byte-order \"%1\" is neither little nor big").arg(byteOrder),
                           m_help.command);
     request.littleEndian = *littleEndian;
+    return std::nullopt;
+}
+
+int ConvertCommand::missingOption(const QCommandLineOption &option) const
+{
+    return UsageError(QStringLiteral("%1 is missing (or give --profile)").arg(OptionText(option.names().constFirst())),
+                      m_help.command);
+}
+
+// A value typed on the command line that does not read is a usage error; one
+// read from the settings file fails the run, naming the key.
+std::optional<int> ConvertCommand::readFields(ConversionRequest &request, const FieldTexts &fields) const
+{
+    const auto refuse = [this](const FieldText &field, const QString &message) {
+        if (field.fromOption)
+            return UsageError(message, m_help.command);
+        PrintError(message);
+        return int(ExitFailure);
+    };
+    const std::optional<quint16> version = ParseVersion(fields.version.text);
+    if (!version)
+        return refuse(fields.version, fields.version.named + QStringLiteral(" is not a whole number from 0 to 65535"));
+    const std::optional<quint32> address = ParseStartAddress(fields.address.text);
+    if (!address)
+        return refuse(fields.address, StartAddressRefusal(fields.address.named));
+    request.version = *version;
+    request.startAddress = *address;
     return std::nullopt;
 }
 
@@ -216,16 +328,39 @@ std::optional<int> ConvertCommand::readStampTime(ConversionRequest &request, QSt
     return std::nullopt;
 }
 
-int ConvertCommand::convert(ConversionRequest &request, const FieldTexts &fields, const QString &timeWarning) const
+// The record file option that names the standard output, if any.
+const QCommandLineOption *ConvertCommand::standardOutputOption() const
 {
-    ConversionResult result = ReadConversionFields(fields.version, fields.address, request);
-    if (!timeWarning.isEmpty() && result.succeeded())
+    for (const QCommandLineOption *option : {&m_srecord, &m_hex}) {
+        if (m_parser.isSet(*option) && StandardOutputRecords::isStandardOutput(m_parser.value(*option)))
+            return option;
+    }
+    return nullptr;
+}
+
+int ConvertCommand::convert(ConversionRequest &request, const QString &timeWarning) const
+{
+    StandardOutputRecords standardOutput;
+    const QCommandLineOption *const toStandardOutput = standardOutputOption();
+    const bool hex = toStandardOutput == &m_hex;
+    if (toStandardOutput) {
+        QString error;
+        QString &path = hex ? request.hexPath : request.srecordPath;
+        path = standardOutput.temporaryPath(&error);
+        if (path.isEmpty()) {
+            PrintError(error);
+            return ExitFailure;
+        }
+    }
+    if (!timeWarning.isEmpty())
         PrintWarning(timeWarning);
-    if (result.succeeded())
-        result = RunConversion(request);
+    const ConversionResult result = RunConversion(request);
     if (!result.succeeded()) {
         PrintError(result.detail);
         return ExitFailure;
     }
+    if (toStandardOutput)
+        return standardOutput.copyToStandardOutput(request.imagePath,
+                                                   hex ? QStringLiteral("Intel HEX") : QStringLiteral("S-record"));
     return m_parser.isSet(m_json) ? PrintSummary(request) : ExitSuccess;
 }

@@ -3,6 +3,7 @@
 
 #include "commandparser.h"
 #include "conversion.h"
+#include "profilesettings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -21,18 +22,31 @@ public:
     int run(const QStringList &arguments);
 
 private:
-    // The start address and the version as given, read once all are known.
+    // The start address or the version as given, read once all are known.
+    struct FieldText
+    {
+        QString text;
+        QString named;           // where it comes from, for messages: --address "x", or the file and key
+        bool fromOption = false; // typed as an option, not read from the settings file
+    };
     struct FieldTexts
     {
-        QString address;
-        QString version;
+        FieldText address;
+        FieldText version;
     };
 
     // The steps of a run; each returns the exit status when the run ends there.
+    std::optional<int> readPathOptions() const;
     std::optional<int> readProfile(ConversionRequest &request, FieldTexts &fields) const;
+    std::optional<int> refuseMissingKeys(const ProfileSettings &settings, const QString &settingsFile,
+                                         int index) const;
     std::optional<int> readOptions(ConversionRequest &request, FieldTexts &fields) const;
+    std::optional<int> readFields(ConversionRequest &request, const FieldTexts &fields) const;
     std::optional<int> readStampTime(ConversionRequest &request, QString &warning) const;
-    int convert(ConversionRequest &request, const FieldTexts &fields, const QString &timeWarning) const;
+    int convert(ConversionRequest &request, const QString &timeWarning) const;
+
+    int missingOption(const QCommandLineOption &option) const;
+    const QCommandLineOption *standardOutputOption() const;
 
     QCommandLineParser m_parser;
     CommandHelp m_help;

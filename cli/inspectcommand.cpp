@@ -4,9 +4,11 @@
 #include "conversionfields.h"
 #include "inspectionreport.h"
 #include "intelhexinspection.h"
+#include "jsondocument.h"
 #include "messagetext.h"
 #include "regularfile.h"
 #include "srecordinspection.h"
+#include "standardinput.h"
 
 #include <QFile>
 
@@ -29,7 +31,7 @@ std::optional<QString> openForInspection(QFile &file, const QString &path, const
 int Unreadable(const QString &paths, const QString &error)
 {
     PrintError(QStringLiteral("cannot read %1: %2").arg(paths, error));
-    return ExitUsage;
+    return ExitFailure;
 }
 } // namespace
 
@@ -40,6 +42,9 @@ struct InspectCommand::Files
     QFile srecords;
     QFile intelHex;
     QFile source;
+    StandardInputDevice standardInput; // for the record file given as "-"
+    QIODevice *srecordDevice = &srecords;
+    QIODevice *intelHexDevice = &intelHex;
 };
 
 InspectCommand::InspectCommand()
@@ -60,7 +65,7 @@ InspectCommand::InspectCommand()
                QStringLiteral("With --s19 or --hex: a file not in this tool's own layout fails (s19-lines, hex-lines)."))
     , m_json(QStringLiteral("json"), QStringLiteral("Print the report as one JSON object."))
 {
-    m_parser.addHelpOption();
+    AddHelpOption(m_parser);
     m_parser.addOptions({m_srecord, m_intelHex, m_source, m_address, m_strict, m_json});
     m_parser.addPositionalArgument(QStringLiteral("IMAGE.bin"), QStringLiteral("The stamped image to check."));
 
@@ -76,12 +81,14 @@ InspectCommand::InspectCommand()
         "(first difference, gaps, overlaps with different bytes, data outside the image). Whether the\n"
         "file has this tool's own layout is noted, and fails only with --strict.\n"
         "With --source: the payload equal to the raw file byte for byte.\n"
-        "Exit status: 0 every check holds, 1 a check failed, 2 usage error or unreadable file.");
+        "Exit status: 0 every check holds, 1 a check failed, a file cannot be read or the report\n"
+        "cannot be written, 2 usage error.");
     m_help.examples = QStringLiteral(
         "  vandrel-cli inspect out/app_out.bin\n"
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --address 08000000 --strict\n"
         "  vandrel-cli inspect out/app_out.bin --hex objcopy.hex --s19 srec_cat.s19 --source build/app.bin\n"
-        "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --json\n");
+        "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --json\n"
+        "  ssh builder cat app.s19 | vandrel-cli inspect app_out.bin --s19 - --address 08000000\n");
 }
 
 QString InspectCommand::help() const
@@ -118,6 +125,8 @@ std::optional<int> InspectCommand::readChoices(Choices &choices) const
                                                : QStringLiteral("one image at a time, not %1").arg(positional.size()),
                           m_help.command);
     choices.imagePath = positional.constFirst();
+    if (const std::optional<int> status = readStandardInputChoices(choices))
+        return status;
     const bool recordFiles = m_parser.isSet(m_srecord) || m_parser.isSet(m_intelHex);
     for (const QCommandLineOption *option : {&m_address, &m_strict}) {
         if (m_parser.isSet(*option) && !recordFiles)
@@ -132,6 +141,30 @@ std::optional<int> InspectCommand::readChoices(Choices &choices) const
                               m_help.command);
     }
     choices.strict = m_parser.isSet(m_strict);
+    return std::nullopt;
+}
+
+// Only a record file, read once from the start, can come from the standard
+// input: the image is read at any offset, and the source beside it.
+std::optional<int> InspectCommand::readStandardInputChoices(const Choices &choices) const
+{
+    if (IsStandardInput(choices.imagePath))
+        return UsageError(QStringLiteral("the image %1 is read at any offset, so only from a file; give its path "
+                                         "(./- for a file named -)")
+                              .arg(Quoted(choices.imagePath)),
+                          m_help.command);
+    if (m_parser.isSet(m_source) && IsStandardInput(m_parser.value(m_source)))
+        return UsageError(QStringLiteral("--source %1: the source is read from a file only; give its path")
+                              .arg(Quoted(m_parser.value(m_source))),
+                          m_help.command);
+    const bool srecords = m_parser.isSet(m_srecord) && IsStandardInput(m_parser.value(m_srecord));
+    const bool intelHex = m_parser.isSet(m_intelHex) && IsStandardInput(m_parser.value(m_intelHex));
+    if (srecords && intelHex)
+        return UsageError(QStringLiteral("only one of --s19 and --hex may read the standard input"), m_help.command);
+    if ((srecords || intelHex) && !m_parser.isSet(m_address))
+        return UsageError(QStringLiteral("%1 - reads the standard input once, so it needs --address")
+                              .arg(srecords ? QStringLiteral("--s19") : QStringLiteral("--hex")),
+                          m_help.command);
     return std::nullopt;
 }
 
@@ -153,9 +186,19 @@ std::optional<int> InspectCommand::openFiles(const InspectionReport &report, Fil
     for (const auto &entry : entries) {
         if (entry.option && !m_parser.isSet(*entry.option))
             continue;
+        if (entry.option && IsStandardInput(entry.path)) {
+            QIODevice *&device = entry.file == &files.srecords ? files.srecordDevice : files.intelHexDevice;
+            device = &files.standardInput;
+            const QString error = files.standardInput.openInput();
+            if (!error.isEmpty()) {
+                PrintError(QStringLiteral("cannot read the %1 from the standard input: %2").arg(entry.what, error));
+                return ExitFailure;
+            }
+            continue;
+        }
         if (const std::optional<QString> error = openForInspection(*entry.file, entry.path, entry.what)) {
             PrintError(*error);
-            return ExitUsage;
+            return ExitFailure;
         }
     }
     return std::nullopt;
@@ -171,12 +214,12 @@ std::optional<int> InspectCommand::inspect(const Choices &choices, Files &files,
     if (!report.image.readError.isEmpty())
         return Unreadable(QStringLiteral("image ") + imageName, report.image.readError);
     if (m_parser.isSet(m_srecord)) {
-        report.srecords = InspectSRecords(&files.srecords, &files.image, choices.address, choices.strict);
+        report.srecords = InspectSRecords(files.srecordDevice, &files.image, choices.address, choices.strict);
         if (!report.srecords->readError.isEmpty())
             return Unreadable(eitherName(report.srecordPath), report.srecords->readError);
     }
     if (m_parser.isSet(m_intelHex)) {
-        report.intelHex = InspectIntelHex(&files.intelHex, &files.image, choices.address, choices.strict);
+        report.intelHex = InspectIntelHex(files.intelHexDevice, &files.image, choices.address, choices.strict);
         if (!report.intelHex->readError.isEmpty())
             return Unreadable(eitherName(report.intelHexPath), report.intelHex->readError);
     }
@@ -190,15 +233,11 @@ std::optional<int> InspectCommand::inspect(const Choices &choices, Files &files,
 
 int InspectCommand::printReport(const InspectionReport &report) const
 {
-    if (m_parser.isSet(m_json)) {
-        // JSON is UTF-8 whatever the terminal's encoding.
-        if (!WriteStandardOutput(report.json())) {
-            PrintError(QStringLiteral("cannot write the report to the standard output"));
-            return ExitUsage;
-        }
-    } else {
-        StandardOutput() << report.text();
-        StandardOutput().flush();
-    }
+    // JSON is UTF-8 whatever the terminal's encoding.
+    const int written = m_parser.isSet(m_json)
+        ? PrintJsonDocument(JsonDocumentText(m_help.command, report.jsonObject()))
+        : PrintStandardOutput(report.text());
+    if (written != ExitSuccess)
+        return written;
     return report.passed() ? ExitSuccess : ExitFailure;
 }

@@ -34,6 +34,7 @@ private:
 
     // Each step returns the exit status when the command ends there.
     std::optional<int> readChoices(Choices &choices) const;
+    std::optional<int> readStandardInputChoices(const Choices &choices) const;
     std::optional<int> openFiles(const InspectionReport &report, Files &files) const;
     std::optional<int> inspect(const Choices &choices, Files &files, InspectionReport &report) const;
     int printReport(const InspectionReport &report) const;

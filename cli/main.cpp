@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
+
 namespace {
 // Every message of this program is one line of its own on stderr; Qt's own
 // warnings (an empty file name, a device it cannot use) would add lines that
@@ -31,6 +33,10 @@ QString overview()
         "  -h, --help     Displays this help: every command and option.\n"
         "  -v, --version  Displays the version of vandrel-cli.\n"
         "\n"
+        "Exit status: 0 success, 1 the run failed or a check did not hold, 2 usage error;\n"
+        "141 when the reader of the standard output closed it early (a listing or report piped\n"
+        "into head), as for a program that SIGPIPE ends.\n"
+        "\n"
         "Run 'vandrel-cli COMMAND --help' for one command.\n");
 }
 } // namespace
@@ -38,6 +44,12 @@ QString overview()
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(DropQtMessages);
+#ifdef SIGPIPE
+    // A reader that closes its end early (vandrel-cli profiles | head) shows
+    // as a failed write, so the run ends as it decides, its temporary files
+    // removed, and not in the middle of a write.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vandrel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
@@ -64,16 +76,12 @@ int main(int argc, char *argv[])
 
     if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
         const QString separator(QStringLiteral("\n"));
-        StandardOutput() << overview() << separator << convert.help() << separator << profiles.help() << separator
-                         << inspect.help();
-        StandardOutput().flush();
-        return ExitSuccess;
+        return PrintStandardOutput(overview() + separator + convert.help() + separator + profiles.help() + separator
+                                   + inspect.help());
     }
-    if (command == QLatin1String("-v") || command == QLatin1String("--version")) {
-        StandardOutput() << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
-        StandardOutput().flush();
-        return ExitSuccess;
-    }
+    if (command == QLatin1String("-v") || command == QLatin1String("--version"))
+        return PrintStandardOutput(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                                 QCoreApplication::applicationVersion()));
     if (command.isEmpty())
         return UsageError(QStringLiteral("no command given (convert, profiles or inspect)"));
     return UsageError(QStringLiteral("unknown command \"%1\" (convert, profiles or inspect)").arg(command));

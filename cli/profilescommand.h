@@ -3,6 +3,7 @@
 
 #include "commandparser.h"
 #include "profilesettings.h"
+#include "settingswarnings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -22,6 +23,10 @@ private:
     // One path of one profile, for scripts; or every profile, for people.
     int printPath(const ProfileSettings &settings, const QString &settingsFile, const QCommandLineOption &chosen) const;
     int printProfiles(const ProfileSettings &settings, const QString &settingsFile) const;
+    int printJson(const ProfileSettings &settings, const QString &settingsFile) const;
+    QVector<SettingsWarning> profileWarnings(const ProfileSettings &settings, const QString &settingsFile) const;
+    void printWarnings(const QVector<SettingsWarning> &warnings, const ProfileSettings &settings,
+                       const QString &settingsFile) const;
 
     QCommandLineParser m_parser;
     CommandHelp m_help;
@@ -29,6 +34,7 @@ private:
     QCommandLineOption m_sourcePath;
     QCommandLineOption m_imagePath;
     QCommandLineOption m_srecordPath;
+    QCommandLineOption m_json;
 };
 
 #endif

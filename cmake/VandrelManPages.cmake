@@ -1,6 +1,14 @@
-# Man pages, made at build time by help2man from each program's own --help and
-# --version, so they never drift from the programs. Not when cross-compiling
-# (the programs cannot run on the build machine) nor in sanitizer builds.
+# Man pages. The command line's are written by hand under docs/man (a test
+# checks that every option of each --help is in its page, and that groff reads
+# them without a warning); they are compressed at build time.
+#
+# vandrel_add_written_man_page(FILE COMPONENT)
+#   docs/man/FILE (e.g. vandrel-cli.1, VandrelSet.ini.5) as FILE.gz, installed
+#   with COMPONENT under the section its name ends in.
+#
+# The window's page is made at build time by help2man from its own --help and
+# --version. Not when cross-compiling (the program cannot run on the build
+# machine) nor in sanitizer builds.
 #
 # vandrel_add_man_page(PAGE TARGET COMPONENT NAME [COMMAND command] [SEE_ALSO page...])
 #   PAGE.1.gz from 'TARGET [command] --help', installed with COMPONENT; NAME
@@ -40,4 +48,29 @@ function(vandrel_add_man_page page target component name)
         VERBATIM)
     add_custom_target(man-${page} ALL DEPENDS ${output})
     install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
+endfunction()
+
+find_program(VANDREL_GZIP gzip)
+function(vandrel_add_written_man_page file component)
+    # Man pages go with the Linux install and packages only.
+    if(NOT UNIX OR APPLE)
+        return()
+    endif()
+    if(NOT VANDREL_GZIP)
+        message(WARNING "gzip not found: man page ${file} is not installed")
+        return()
+    endif()
+    string(REGEX MATCH "[0-9]$" section ${file})
+    set(source ${PROJECT_SOURCE_DIR}/docs/man/${file})
+    set(output ${CMAKE_BINARY_DIR}/man/${file}.gz)
+    # -n: no name or time stamp in the archive, so builds are reproducible.
+    add_custom_command(OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${CMAKE_BINARY_DIR}/man/${file}
+        COMMAND ${VANDREL_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${file}
+        DEPENDS ${source}
+        COMMENT "Man page ${file}"
+        VERBATIM)
+    string(MAKE_C_IDENTIFIER ${file} target_name)
+    add_custom_target(man-${target_name} ALL DEPENDS ${output})
+    install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section} COMPONENT ${component})
 endfunction()

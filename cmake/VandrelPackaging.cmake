@@ -8,21 +8,12 @@
 set(VANDREL_PACKAGE_MAINTAINER "Vandrel developers <vandrel@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
 
-set(vandrel_man_pages vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect)
-if(VANDREL_BUILD_GUI)
-    list(APPEND vandrel_man_pages vandrel)
-endif()
-vandrel_add_man_page(vandrel-cli vandrel-cli cli "stamp firmware images and check them, on the command line"
-    SEE_ALSO ${vandrel_man_pages})
-vandrel_add_man_page(vandrel-cli-convert vandrel-cli cli "write a stamped firmware image and its S-record or Intel HEX file"
-    COMMAND convert SEE_ALSO ${vandrel_man_pages})
-vandrel_add_man_page(vandrel-cli-profiles vandrel-cli cli "list the device profiles of a Vandrel settings file"
-    COMMAND profiles SEE_ALSO ${vandrel_man_pages})
-vandrel_add_man_page(vandrel-cli-inspect vandrel-cli cli "check a stamped firmware image and its S-record file"
-    COMMAND inspect SEE_ALSO ${vandrel_man_pages})
+foreach(page vandrel-cli.1 vandrel-cli-convert.1 vandrel-cli-profiles.1 vandrel-cli-inspect.1 VandrelSet.ini.5)
+    vandrel_add_written_man_page(${page} cli)
+endforeach()
 if(VANDREL_BUILD_GUI)
     vandrel_add_man_page(vandrel vandrel window "stamp firmware images and write their S-record files, in a window"
-        SEE_ALSO ${vandrel_man_pages})
+        SEE_ALSO vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect vandrel)
 endif()
 
 if(NOT UNIX OR APPLE)

@@ -1,6 +1,7 @@
 #include "outputfile.h"
 
 #include "platformfile.h"
+#include "regularfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -94,6 +95,12 @@ QString OutputFile::check()
 {
     if (m_path.isEmpty())
         return QStringLiteral("no path given");
+    // What the path names now, links and all: /dev/stdout or /proc/self/fd/1
+    // lead through a link that names no file (pipe:[...]) to a pipe, which
+    // cannot be replaced, only written into.
+    const QFileInfo given(m_path);
+    if (given.exists() && !given.isDir() && !given.isFile())
+        return QStringLiteral("is ") + NotRegularFileText();
     m_target = followLinks(m_path);
     if (m_target.isEmpty())
         return QStringLiteral("too many levels of symbolic links");
@@ -102,7 +109,7 @@ QString OutputFile::check()
         if (target.isDir())
             return QStringLiteral("is a folder");
         if (!target.isFile())
-            return QStringLiteral("is not a regular file");
+            return QStringLiteral("is ") + NotRegularFileText();
         if (!target.isWritable())
             return QStringLiteral("cannot be replaced: Permission denied");
     }

@@ -70,7 +70,19 @@ QString addressText(const std::optional<quint32> &address)
 
 QJsonValue addressValue(const std::optional<quint32> &address)
 {
-    return address ? QJsonValue(HexDigits(*address, 8)) : QJsonValue(QJsonValue::Null);
+    return address ? QJsonValue(HexNumber(*address, 8)) : QJsonValue(QJsonValue::Null);
+}
+
+// The start-address record's value as every address is given in JSON:
+// "0x0800ABCD", or "0x1234:0x5678" for a segment and an offset.
+QJsonValue startAddressValue(const QString &text)
+{
+    if (text.isEmpty())
+        return QJsonValue(QJsonValue::Null);
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() == 2)
+        return QStringLiteral("0x%1:0x%2").arg(parts.at(0), parts.at(1));
+    return QStringLiteral("0x") + text.rightJustified(8, QLatin1Char('0'));
 }
 
 QJsonValue textValue(const QString &text)
@@ -110,7 +122,7 @@ QJsonObject recordFileObject(const QString &path, const RecordFileInspection &fi
         {QStringLiteral("highestAddress"), addressValue(file.highestAddress)},
         {QStringLiteral("imageAddress"), addressValue(file.imageAddress)},
         {QStringLiteral("headerText"), file.headerText.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(file.headerText)},
-        {QStringLiteral("startAddress"), textValue(file.startAddress)},
+        {QStringLiteral("startAddress"), startAddressValue(file.startAddress)},
         {QStringLiteral("startRecord"), textValue(file.startRecord)},
         {QStringLiteral("passed"), file.passed()},
         {QStringLiteral("checks"), checksObject(file.checks)},
@@ -227,9 +239,14 @@ QString InspectionReport::text() const
 
 QByteArray InspectionReport::json() const
 {
+    return QJsonDocument(jsonObject()).toJson(QJsonDocument::Indented);
+}
+
+QJsonObject InspectionReport::jsonObject() const
+{
     QJsonObject imageObject{
         {QStringLiteral("path"), imagePath},
-        {QStringLiteral("fileSize"), double(image.fileSize)},
+        {QStringLiteral("size"), double(image.fileSize)},
         {QStringLiteral("passed"), image.passed()},
         {QStringLiteral("checks"), checksObject(image.checks)},
     };
@@ -247,10 +264,10 @@ QByteArray InspectionReport::json() const
     if (source) {
         report.insert(QStringLiteral("source"), QJsonObject{
             {QStringLiteral("path"), sourcePath},
-            {QStringLiteral("fileSize"), double(source->sourceSize)},
+            {QStringLiteral("size"), double(source->sourceSize)},
             {QStringLiteral("passed"), source->passed()},
             {QStringLiteral("checks"), checksObject(source->checks)},
         });
     }
-    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+    return report;
 }

@@ -6,6 +6,7 @@
 #include "sourcecomparison.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -27,6 +28,7 @@ struct InspectionReport
     bool passed() const;
     QString text() const;
     QByteArray json() const;
+    QJsonObject jsonObject() const; // what json() writes
 };
 
 // The header and trailer as the JSON report shows them (null when the file

@@ -81,6 +81,13 @@ bool WriteSnapshot(QTemporaryFile &snapshot, const QByteArray &bytes)
 QString SystemGroup() { return QStringLiteral("Sys"); }
 QString DevicesKey() { return QStringLiteral("Sys/Devs"); }
 
+const QStringList &ProfileKeys()
+{
+    static const QStringList keys{QStringLiteral("Name"), QStringLiteral("PBin"), QStringLiteral("NBin"),
+                                  QStringLiteral("NS19")};
+    return keys;
+}
+
 } // namespace
 
 QString ProfileGroup(int index)
@@ -184,18 +191,34 @@ ProfilePaths ProfileSettings::paths(int index) const
     return result;
 }
 
+QStringList ProfileSettings::missingProfileKeys(int index) const
+{
+    const QString group = ProfileGroup(index);
+    QStringList missing;
+    for (const QString &key : ProfileKeys()) {
+        if (!m_settings || !m_settings->contains(group + key))
+            missing.append(key);
+    }
+    return missing;
+}
+
+bool ProfileSettings::hasProfileSection(int index) const
+{
+    QString group = ProfileGroup(index);
+    group.chop(1);
+    return m_settings && m_settings->childGroups().contains(group);
+}
+
 QVector<ProfileSettings::Trap> ProfileSettings::valueTraps(int profile) const
 {
     static const QStringList systemKeys{QStringLiteral("Devs"), QStringLiteral("Addr"), QStringLiteral("Ver")};
-    static const QStringList profileKeys{QStringLiteral("Name"), QStringLiteral("PBin"), QStringLiteral("NBin"),
-                                         QStringLiteral("NS19")};
     static const QRegularExpression profileSection(QStringLiteral("^Dev(0|[1-9][0-9]{0,8})$"));
     const int count = deviceCount();
     const auto wanted = [&](const QString &section, const QString &key) {
         if (section == SystemGroup())
             return systemKeys.contains(key);
         const QRegularExpressionMatch match = profileSection.match(section);
-        if (!match.hasMatch() || !profileKeys.contains(key))
+        if (!match.hasMatch() || !ProfileKeys().contains(key))
             return false;
         const int index = match.captured(1).toInt();
         return profile < 0 ? index < count : index == profile;

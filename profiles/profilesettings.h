@@ -59,6 +59,13 @@ public:
     QString version() const;             // Sys/Ver, "0" when absent
     ProfilePaths paths(int index) const;  // Dev<i>/PBin, NBin, NS19, "" when absent
 
+    // The keys of profile index that the file does not give, of Name, PBin,
+    // NBin and NS19 in that order: a missing key reads as "", which a user
+    // would take for a value. hasProfileSection tells a missing [Dev<i>]
+    // from one that gives none of them.
+    QStringList missingProfileKeys(int index) const;
+    bool hasProfileSection(int index) const;
+
     // The values of [Sys] and of the given profile (all listed profiles for
     // -1) that the INI rules read otherwise than they are written, each with
     // what it reads as.

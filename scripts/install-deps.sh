@@ -19,7 +19,8 @@ packages=(
     xvfb xauth xdotool          # the window smoke test and the run command
     faketime                    # a fixed clock for the window and vandrel-cli in the tests
     fonts-wqy-microhei          # Chinese glyphs in the window
-    help2man                    # man pages from the programs' own --help
+    help2man                    # the window's man page from its own --help
+    man-db groff-base           # man --warnings and lexgrog check the command line's man pages
     dpkg-dev file               # Debian packages: dpkg-shlibdeps computes their dependencies
     desktop-file-utils          # desktop-file-validate on the desktop entry
     lintian                     # Debian's checks of the packages

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -242,6 +243,39 @@ QByteArray ReadRawName(const QByteArray &name)
 }
 #endif
 
+// Python that checks one --json document against the shared schema and
+// prints the keys of its values; argv[1] is the command.
+QString JsonSchemaChecker()
+{
+    return QStringLiteral(R"(
+import json, re, sys
+name = sys.argv[1]
+d = json.loads(sys.stdin.read())
+assert list(d)[0] == 'format', list(d)
+assert d['format'] == 'vandrel-%s/1' % name, d['format']
+forms = {'Address': r'0x[0-9A-F]{8}', 'crc': r'0x[0-9A-F]{4}', 'checksum': r'0x[0-9A-F]{4}',
+         'magic': r'0x[0-9A-F]{8}', 'sha256': r'[0-9a-f]{64}'}
+seen = set()
+def walk(value, key=''):
+    if isinstance(value, dict):
+        for k, v in value.items():
+            assert k != 'fileSize' and (k != 'startAddress' or name == 'inspect'), k
+            walk(v, k)
+    elif isinstance(value, list):
+        for v in value:
+            walk(v, key)
+    else:
+        seen.add(key)
+        if key == 'size':
+            assert type(value) is int and value >= 0, (key, value)
+        for suffix, form in forms.items():
+            if key.endswith(suffix) and value is not None:
+                assert re.fullmatch(form, value), (key, value)
+walk(d)
+print(' '.join(sorted(seen)))
+)");
+}
+
 struct CliRun
 {
     int exitCode = -1;
@@ -304,7 +338,34 @@ private slots:
 
     void helpShowsEveryOption();
 
+    void convertUsageErrors_data();
+    void convertUsageErrors();
+    void inspectUsageErrors_data();
+    void inspectUsageErrors();
+    void profilesUsageErrors_data();
+    void profilesUsageErrors();
+    void settingsValuesFailTheRun_data();
+    void settingsValuesFailTheRun();
+    void recordTextToStandardOutput_data();
+    void recordTextToStandardOutput();
+#ifdef Q_OS_UNIX
+    void inspectFromStandardInput();
+    void jsonSchema();
+    void standardOutputWriteErrors_data();
+    void standardOutputWriteErrors();
+    void closedPipeEndsQuietly();
+#endif
+
 private:
+    // A usage error: exit status 2, the message alone on the first line of
+    // stderr and where the help is on the second, nothing on stdout, nothing
+    // written.
+    void checkUsageError(const QString &command);
+#ifdef Q_OS_UNIX
+    // A bash command line run in the test folder with $CLI the program;
+    // returns what it prints, stdout and stderr together.
+    QByteArray shell(const QString &commandLine, int *exitCode) const;
+#endif
     CliRun run(const QStringList &arguments, const QStringList &environment = {}, int timeoutMs = 60000) const;
     QProcess *start(const QStringList &arguments) const;
     void writeLargeSource(const QString &name, int mebibytes) const;
@@ -546,11 +607,11 @@ void TestCli::exitStatus_data()
     auto with = [](const QString &name, const QString &value) { return QStringList{name, value}; };
 
     QTest::newRow("converted") << convert + version + address << none << 0 << QString();
-    QTest::newRow("version above 65535") << convert + address + with("--image-version", "65536") << none << 1
+    QTest::newRow("version above 65535") << convert + address + with("--image-version", "65536") << none << 2
                                          << "\"65536\"";
-    QTest::newRow("version not a number") << convert + address + with("--image-version", "1O1") << none << 1
+    QTest::newRow("version not a number") << convert + address + with("--image-version", "1O1") << none << 2
                                           << "\"1O1\"";
-    QTest::newRow("address beyond F") << convert + version + with("--address", "0800G000") << none << 1
+    QTest::newRow("address beyond F") << convert + version + with("--address", "0800G000") << none << 2
                                       << "\"0800G000\"";
     QTest::newRow("image would pass FFFFFFFF") << convert + version + with("--address", "FFFFF000") << none << 1
                                                << "0xFFFFF000";
@@ -564,8 +625,8 @@ void TestCli::exitStatus_data()
             << QStringList{convert}.replaceInStrings("x.s19", "/dev/full") + version + address << none << 1
             << "/dev/full";
     QTest::newRow("empty source path: our line alone, no Qt warning")
-        << QStringList{convert}.replaceInStrings("app.bin", "") + version + address << none << 1
-        << "no source image given";
+        << QStringList{convert}.replaceInStrings("app.bin", "") + version + address << none << 2
+        << "--source needs a file name (it is empty)";
     QTest::newRow("line feed in a path, shown escaped")
         << QStringList{convert}.replaceInStrings("app.bin", "ap\np.bin") + version + address << none << 1
         << "\"ap\\np.bin\" does not exist";
@@ -574,9 +635,9 @@ void TestCli::exitStatus_data()
         << "--s19 or --hex";
     QTest::newRow("--hex empty, alone")
         << QStringList{"convert", "--source", "app.bin", "--image", "x.bin", "--hex", ""} + version + address << none
-        << 1 << "no Intel HEX file path given (--hex is empty)";
-    QTest::newRow("--hex empty beside --s19") << convert + version + address + with("--hex", "") << none << 1
-                                              << "no Intel HEX file path given";
+        << 2 << "--hex needs a file name (it is empty)";
+    QTest::newRow("--hex empty beside --s19") << convert + version + address + with("--hex", "") << none << 2
+                                              << "--hex needs a file name";
     QTest::newRow("--byte-order sideways") << convert + version + address + with("--byte-order", "middle") << none
                                            << 2 << "\"middle\"";
     QTest::newRow("no command") << none << none << 2 << "no command";
@@ -607,20 +668,20 @@ void TestCli::exitStatus_data()
     QTest::newRow("profile name unknown") << QStringList{"convert", "--profile", "Controller Z"} << none << 2
                                           << "Controller Z";
     QTest::newRow("settings file missing")
-        << QStringList{"convert", "--profile", "0", "--settings", "nowhere.ini"} << none << 2 << "nowhere.ini";
+        << QStringList{"convert", "--profile", "0", "--settings", "nowhere.ini"} << none << 1 << "nowhere.ini";
     QTest::newRow("inspect without image") << QStringList{QStringLiteral("inspect")} << none << 2 << "no image";
-    QTest::newRow("inspect missing image") << QStringList{"inspect", "none.bin"} << none << 2 << "none.bin";
-    QTest::newRow("inspect a folder") << QStringList{"inspect", "输出"} << none << 2 << "输出";
+    QTest::newRow("inspect missing image") << QStringList{"inspect", "none.bin"} << none << 1 << "none.bin";
+    QTest::newRow("inspect a folder") << QStringList{"inspect", "输出"} << none << 1 << "输出";
     QTest::newRow("inspect a missing image, a line feed in its name")
-        << QStringList{"inspect", "no\nsuch.bin"} << none << 2 << "cannot open image \"no\\nsuch.bin\": ";
+        << QStringList{"inspect", "no\nsuch.bin"} << none << 1 << "cannot open image \"no\\nsuch.bin\": ";
     QTest::newRow("inspect --address without --s19") << QStringList{"inspect", "app.bin", "--address", "0"} << none
                                                      << 2 << "--s19";
     QTest::newRow("inspect --strict without a record file")
         << QStringList{"inspect", "app.bin", "--strict"} << none << 2 << "--strict needs --s19 or --hex";
     QTest::newRow("inspect missing Intel HEX file")
-        << QStringList{"inspect", "app.bin", "--hex", "none.hex"} << none << 2 << "Intel HEX file \"none.hex\"";
+        << QStringList{"inspect", "app.bin", "--hex", "none.hex"} << none << 1 << "Intel HEX file \"none.hex\"";
     QTest::newRow("inspect a folder as the source")
-        << QStringList{"inspect", "app.bin", "--source", "输出"} << none << 2 << "source \"输出\" is not a regular file";
+        << QStringList{"inspect", "app.bin", "--source", "输出"} << none << 1 << "source \"输出\" is not a regular file";
     QTest::newRow("inspect bad --address")
         << QStringList{"inspect", "app.bin", "--s19", "app.bin", "--address", "x"} << none << 2 << "\"x\"";
 }
@@ -643,8 +704,10 @@ void TestCli::exitStatus()
         QVERIFY(result.err.isEmpty());
         QCOMPARE(ReadFile(path(QStringLiteral("x.bin"))).size(), SourceSize + ImageLayout::FrameSize);
     } else {
-        QVERIFY2(firstLine.startsWith(QStringLiteral("vandrel-cli: ")), qPrintable(firstLine));
         QVERIFY2(firstLine.contains(message), qPrintable(firstLine));
+        // Every line, a usage error's pointer to the help too, in one voice.
+        for (const QByteArray &line : result.err.trimmed().split('\n'))
+            QVERIFY2(line.startsWith("vandrel-cli: "), line.constData());
         // A refused conversion names the cause on exactly one line.
         if (exitCode == 1)
             QCOMPARE(result.err.count('\n'), 1);
@@ -695,15 +758,21 @@ void TestCli::profilesWarnOfSettingsTraps()
                             {}, 20000);
     QCOMPARE(list.exitCode, 0);
     QCOMPARE(list.out.count("\n     source  "), 1000);
+    // Listed as read, with the control characters shown as the warning shows them.
+    QVERIFY2(list.out.contains("\n     source  D:\\x0Cw\\x07pp.bin\n"), list.out.left(300).constData());
+    QVERIFY(!list.out.contains('\f') && !list.out.contains('\a'));
     const QList<QByteArray> warnings = list.err.trimmed().split('\n');
-    QCOMPARE(warnings.size(), 3);
+    QCOMPARE(warnings.size(), 4);
     QCOMPARE(warnings.at(0), QByteArray("vandrel-cli: warning: settings file \"traps.ini\", [Dev0] PBin=D:\\fw\\app.bin is "
                                         "read as \"D:\\x0Cw\\x07pp.bin\"; to mean it as written, write "
                                         "PBin=\"D:\\\\fw\\\\app.bin\""));
     QVERIFY2(warnings.at(1).contains("NS19=a,b.s19 is read as \"\"; to mean it as written, write NS19=\"a,b.s19\""),
              warnings.at(1).constData());
-    QVERIFY2(warnings.at(2).contains("declares Devs=2147483647; the first 1000 profiles are listed"),
+    QVERIFY2(warnings.at(2).contains("lists profiles 1 to 999 (Devs=2147483647) but has none of their sections "
+                                     "[Dev1] to [Dev999]; their names and paths read as empty"),
              warnings.at(2).constData());
+    QVERIFY2(warnings.at(3).contains("declares Devs=2147483647; the first 1000 profiles are listed"),
+             warnings.at(3).constData());
 
     // convert warns of the traps of its own profile before it refuses the path.
     const CliRun convert = run({QStringLiteral("convert"), QStringLiteral("--settings"), QStringLiteral("traps.ini"),
@@ -772,7 +841,7 @@ void TestCli::inspectImage()
     const QJsonObject checks = imageReport.value(QStringLiteral("checks")).toObject();
     QCOMPARE(checks.keys(), AllImageChecks());
     QCOMPARE(FailedChecks(checks), failed);
-    QCOMPARE(imageReport.value(QStringLiteral("fileSize")).toInt(), image.size());
+    QCOMPARE(imageReport.value(QStringLiteral("size")).toInt(), image.size());
     QCOMPARE(report.value(QStringLiteral("passed")).toBool(), failed.isEmpty());
     QCOMPARE(exitCode, failed.isEmpty() ? 0 : 1);
 }
@@ -915,7 +984,7 @@ void TestCli::checkRecordFileReport(const QString &format, const QByteArray &rec
         QVERIFY2(text.contains(detail), qPrintable(name + QLatin1String(": ") + text));
     }
     if (!failed.contains(format + QLatin1String("-data")))
-        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("08000000"));
+        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("0x08000000"));
 
     // With --strict the layout counts.
     if (failed == QStringList{format + QLatin1String("-lines")}) {
@@ -1087,11 +1156,11 @@ void TestCli::inspectOtherToolsFiles()
         const QJsonObject checks = fileReport.value(QStringLiteral("checks")).toObject();
         QVERIFY2(exitCode == 0, QJsonDocument(checks).toJson().constData());
         QCOMPARE(FailedChecks(checks), QStringList{format + QLatin1String("-lines")});
-        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), hexAddress);
+        QCOMPARE(fileReport.value(QStringLiteral("imageAddress")).toString(), QStringLiteral("0x") + hexAddress);
         QCOMPARE(fileReport.value(QStringLiteral("dataBytes")).toInt(), m_image.size());
         if (tool == QLatin1String("python intelhex")) {
             QCOMPARE(fileReport.value(QStringLiteral("startAddress")).toString(),
-                     QStringLiteral("%1").arg(startAddress, 8, 16, QLatin1Char('0')).toUpper());
+                     QStringLiteral("0x") + QStringLiteral("%1").arg(startAddress, 8, 16, QLatin1Char('0')).toUpper());
             QCOMPARE(fileReport.value(QStringLiteral("startRecord")).toString(), QStringLiteral("type 05"));
         }
     }
@@ -1200,7 +1269,7 @@ void TestCli::inspectSource()
     const CliRun differs = run({QStringLiteral("inspect"), image, QStringLiteral("--source"), other, QStringLiteral("--json")});
     QCOMPARE(differs.exitCode, 1);
     const QJsonObject sourceReport = QJsonDocument::fromJson(differs.out).object().value(QStringLiteral("source")).toObject();
-    QCOMPARE(sourceReport.value(QStringLiteral("fileSize")).toInt(), SourceSize);
+    QCOMPARE(sourceReport.value(QStringLiteral("size")).toInt(), SourceSize);
     QCOMPARE(sourceReport.value(QStringLiteral("passed")).toBool(), false);
     QVERIFY(sourceReport.value(QStringLiteral("checks")).toObject().value(QStringLiteral("source")).toObject()
                 .value(QStringLiteral("detail")).toString().startsWith(QStringLiteral("payload byte 4321 (image offset 4353)")));
@@ -1297,7 +1366,7 @@ void TestCli::jsonSummary()
         "import json, sys\n"
         "d = json.load(sys.stdin)\n"
         "h = d['image']['header']\n"
-        "print(d['source']['size'], d['startAddress'], d['image']['size'], h['length'], h['magic'], h['seconds'],\n"
+        "print(d['source']['size'], d['imageAddress'], d['image']['size'], h['length'], h['magic'], h['seconds'],\n"
         "      h['stampTime'], h['milliseconds'], h['version'], h['byteOrder'], h['checksum'],\n"
         "      d['image']['trailer']['crc'], d['s19']['size'], d['hex']['size'], sep='|')\n"
         "for name in ('image', 's19', 'hex'):\n"
@@ -1312,7 +1381,7 @@ void TestCli::jsonSummary()
     const QList<QByteArray> lines = python.readAllStandardOutput().split('\n');
 
     const QByteArray image = ReadFile(path(QStringLiteral("json.bin")));
-    const QByteArray fields = QByteArray::number(SourceSize) + "|08000000|" + QByteArray::number(image.size()) + "|"
+    const QByteArray fields = QByteArray::number(SourceSize) + "|0x08000000|" + QByteArray::number(image.size()) + "|"
         + QByteArray::number(image.size()) + "|0x55AA44BB|" + QByteArray::number(TimeTextSeconds) + "|"
         + TimeText + "|0|101|little-endian|0x"
         + QByteArray::number(qFromLittleEndian<quint16>(image.constData() + ImageLayout::ChecksumOffset), 16)
@@ -1355,19 +1424,30 @@ void TestCli::specialFilesRefusedAtOnce_data()
         << QStringList{"convert", "--source", "app.bin", "--image", "f.bin", "--hex", "fifo"} + rest << 1
         << "not a regular file";
     QTest::newRow("character device as source") << convert("/dev/zero", "f.bin", "f.s19") << 1 << "not a regular file";
-    QTest::newRow("inspect a FIFO") << QStringList{"inspect", "fifo"} << 2 << "not a regular file";
-    QTest::newRow("inspect a FIFO as S-records") << QStringList{"inspect", "engine.bin", "--s19", "fifo"} << 2
+    QTest::newRow("inspect a FIFO") << QStringList{"inspect", "fifo"} << 1 << "not a regular file";
+    QTest::newRow("inspect a FIFO as S-records") << QStringList{"inspect", "engine.bin", "--s19", "fifo"} << 1
                                                  << "not a regular file";
-    QTest::newRow("inspect a FIFO as Intel HEX") << QStringList{"inspect", "engine.bin", "--hex", "fifo"} << 2
+    QTest::newRow("inspect a FIFO as Intel HEX") << QStringList{"inspect", "engine.bin", "--hex", "fifo"} << 1
                                                  << "Intel HEX file \"fifo\" is not a regular file";
-    QTest::newRow("inspect a FIFO as source") << QStringList{"inspect", "engine.bin", "--source", "fifo"} << 2
+    QTest::newRow("inspect a FIFO as source") << QStringList{"inspect", "engine.bin", "--source", "fifo"} << 1
                                               << "source \"fifo\" is not a regular file";
-    QTest::newRow("inspect a link to a FIFO") << QStringList{"inspect", "fifo-link"} << 2
+    QTest::newRow("inspect a link to a FIFO") << QStringList{"inspect", "fifo-link"} << 1
                                               << "image \"fifo-link\" is not a regular file";
-    QTest::newRow("inspect a device") << QStringList{"inspect", "/dev/zero"} << 2
+    QTest::newRow("inspect a device") << QStringList{"inspect", "/dev/zero"} << 1
                                       << "image \"/dev/zero\" is not a regular file";
-    QTest::newRow("inspect a folder as S-records") << QStringList{"inspect", "engine.bin", "--s19", "."} << 2
+    QTest::newRow("inspect a folder as S-records") << QStringList{"inspect", "engine.bin", "--s19", "."} << 1
                                                    << "S-record file \".\" is not a regular file";
+    // What a path names now counts, not where its links lead: /dev/fd/1 is
+    // this run's own stdout, a pipe, never a place for a lock file.
+    QTest::newRow("null device as S-record file") << convert("app.bin", "f.bin", "/dev/null") << 1
+                                                  << "S-record file \"/dev/null\" is not a regular file";
+    QTest::newRow("null device as image") << convert("app.bin", "/dev/null", "f.s19") << 1
+                                          << "new image \"/dev/null\" is not a regular file";
+    QTest::newRow("stdout's descriptor as S-record file") << convert("app.bin", "f.bin", "/dev/fd/1") << 1
+                                                          << "S-record file \"/dev/fd/1\" is not a regular file";
+    QTest::newRow("a link to the null device as Intel HEX file")
+        << QStringList{"convert", "--source", "app.bin", "--image", "f.bin", "--hex", "null-link"} + rest << 1
+        << "Intel HEX file \"null-link\" is not a regular file";
 }
 
 void TestCli::specialFilesRefusedAtOnce()
@@ -1380,10 +1460,13 @@ void TestCli::specialFilesRefusedAtOnce()
     ::unlink(fifo.constData());
     QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
     QFile::link(QStringLiteral("fifo"), path(QStringLiteral("fifo-link")));
+    const QByteArray nullLink = QFile::encodeName(path(QStringLiteral("null-link")));
+    ::unlink(nullLink.constData());
+    QCOMPARE(::symlink("/dev/null", nullLink.constData()), 0);
     // A run that blocked in open() would be killed after these seconds.
     const CliRun result = run(arguments, {}, 5000);
-    QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.err.contains(message.toUtf8()), result.err.constData());
+    QCOMPARE(result.exitCode, exitCode);
     QVERIFY(!QFile::exists(path(QStringLiteral("f.bin"))));
 }
 
@@ -1518,7 +1601,7 @@ void TestCli::settingsThatCannotBeRead_data()
     QTest::newRow("over 4 MiB, profiles") << "large" << profiles << 1 << "larger than 4 MiB";
     QTest::newRow("over 4 MiB, convert") << "large" << convert << 1 << "larger than 4 MiB";
     QTest::newRow("dangling link") << "dangling" << profiles << 1 << "No such file or directory";
-    QTest::newRow("missing") << "missing" << convert << 2 << "settings file \"special.ini\" not found";
+    QTest::newRow("missing") << "missing" << convert << 1 << "settings file \"special.ini\" not found";
     const QString longName = QStringLiteral("./").repeated(2100) + QStringLiteral("VandrelSet.ini");
     QTest::newRow("path over 4096 bytes, profiles")
         << "missing" << QStringList{"profiles", "--settings", longName} << 1 << "File name too long";
@@ -1730,11 +1813,388 @@ void TestCli::helpShowsEveryOption()
                                "--source-path", "--image-path", "--s19-path", "--version", "--strict", "Exit status"})
         QVERIFY2(help.out.contains(option), option);
     QCOMPARE(help.out.count("Examples:"), 3);
+    QVERIFY(!help.out.contains("--help-all"));
 
     const CliRun version = run({QStringLiteral("--version")});
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("vandrel-cli " VANDREL_VERSION "\n"));
 }
+
+void TestCli::checkUsageError(const QString &command)
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const CliRun result = run(QStringList{command} + arguments);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(result.err),
+             QStringLiteral("vandrel-cli: %1\nvandrel-cli: try 'vandrel-cli %2 --help' for more information\n")
+                 .arg(message, command));
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(FolderState(m_dir.path()), before);
+}
+
+void TestCli::convertUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QStringList paths{"--source", "app.bin", "--image", "u.bin"};
+    const QStringList values{"--address", "08000000", "--image-version", "101"};
+    const QStringList all = paths + QStringList{"--s19", "u.s19"} + values;
+    QTest::newRow("unknown option") << all + QStringList{"--frob"} << "unknown option \"--frob\"";
+    QTest::newRow("unknown short option") << all + QStringList{"-x"} << "unknown option \"-x\"";
+    QTest::newRow("Qt's --help-all is gone") << all + QStringList{"--help-all"} << "unknown option \"--help-all\"";
+    QTest::newRow("value missing") << all + QStringList{"--profile"} << "--profile needs a value";
+    QTest::newRow("value to a switch") << all + QStringList{"--json=yes"} << "--json takes no value";
+    QTest::newRow("address with a suffix") << paths + QStringList{"--s19", "u.s19", "--address", "8000000h",
+                                                                  "--image-version", "1"}
+                                           << "--address \"8000000h\" is not a hexadecimal number from 0 to FFFFFFFF";
+    QTest::newRow("version out of range") << paths + QStringList{"--s19", "u.s19", "--address", "0",
+                                                                 "--image-version", "70000"}
+                                          << "--image-version \"70000\" is not a whole number from 0 to 65535";
+    QTest::newRow("source from stdin")
+        << QStringList{"--source", "-", "--image", "u.bin", "--s19", "u.s19"} + values
+        << "--source \"-\": the source image is read from a file only: the conversion checks that it does not "
+           "change while it is read";
+    QTest::newRow("image to stdout")
+        << QStringList{"--source", "app.bin", "--image", "-", "--s19", "u.s19"} + values
+        << "--image \"-\": the new image is written to a file only: it is put in place whole, or the previous "
+           "file stays";
+    QTest::newRow("image to /dev/stdout")
+        << QStringList{"--source", "app.bin", "--image", "/dev/stdout", "--s19", "u.s19"} + values
+        << "--image \"/dev/stdout\": the new image is written to a file only: it is put in place whole, or the "
+           "previous file stays";
+    QTest::newRow("two outputs to stdout") << paths + QStringList{"--s19", "-", "--hex", "/dev/stdout"} + values
+                                           << "only one of --s19 and --hex may go to the standard output";
+    QTest::newRow("JSON beside record text") << paths + QStringList{"--hex", "-", "--json"} + values
+                                             << "--json cannot share the standard output with the record text";
+    QTest::newRow("empty image path") << QStringList{"--source", "app.bin", "--image", "", "--s19", "u.s19"} + values
+                                      << "--image needs a file name (it is empty)";
+    QTest::newRow("argument") << all + QStringList{"extra"} << "unexpected argument \"extra\"";
+    QTest::newRow("profile out of range") << QStringList{"--profile", "7"}
+                                          << "no profile 7 in settings file \"VandrelSet.ini\", which lists 2 profiles";
+}
+
+void TestCli::convertUsageErrors()
+{
+    checkUsageError(QStringLiteral("convert"));
+}
+
+void TestCli::inspectUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << QStringList{"engine.bin", "--frob"} << "unknown option \"--frob\"";
+    QTest::newRow("--version is not the image's") << QStringList{"engine.bin", "--version"}
+                                                  << "unknown option \"--version\"";
+    QTest::newRow("value missing") << QStringList{"engine.bin", "--s19"} << "--s19 needs a value";
+    QTest::newRow("malformed address") << QStringList{"engine.bin", "--s19", "engine.s19", "--address", "zz"}
+                                       << "--address \"zz\" is not a hexadecimal number from 0 to FFFFFFFF";
+    QTest::newRow("no image") << QStringList{} << "no image given";
+    QTest::newRow("image from stdin") << QStringList{"-"}
+                                      << "the image \"-\" is read at any offset, so only from a file; give its path "
+                                         "(./- for a file named -)";
+    QTest::newRow("source from stdin") << QStringList{"engine.bin", "--source", "-"}
+                                       << "--source \"-\": the source is read from a file only; give its path";
+    QTest::newRow("records from stdin without an address") << QStringList{"engine.bin", "--hex", "-"}
+                                                           << "--hex - reads the standard input once, so it needs "
+                                                              "--address";
+    QTest::newRow("both record files from stdin")
+        << QStringList{"engine.bin", "--s19", "-", "--hex", "-", "--address", "0"}
+        << "only one of --s19 and --hex may read the standard input";
+}
+
+void TestCli::inspectUsageErrors()
+{
+    checkUsageError(QStringLiteral("inspect"));
+}
+
+void TestCli::profilesUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << QStringList{"--frob"} << "unknown option \"--frob\"";
+    QTest::newRow("value missing") << QStringList{"--image-path"} << "--image-path needs a value";
+    QTest::newRow("two paths") << QStringList{"--image-path", "0", "--s19-path", "0"}
+                               << "give one of --source-path, --image-path and --s19-path";
+    QTest::newRow("one path as JSON") << QStringList{"--image-path", "0", "--json"}
+                                      << "--json lists every profile; it cannot be given with --image-path";
+    QTest::newRow("no such profile") << QStringList{"--image-path", "Controller Z"}
+                                     << "no profile named \"Controller Z\" in settings file \"VandrelSet.ini\"";
+    QTest::newRow("argument") << QStringList{"extra"} << "unexpected argument \"extra\"";
+}
+
+void TestCli::profilesUsageErrors()
+{
+    checkUsageError(QStringLiteral("profiles"));
+}
+
+// A value the settings file gives that cannot be used fails the run (1),
+// naming the file, the profile and the key; an option may stand in for a
+// missing path.
+void TestCli::settingsValuesFailTheRun_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message"); // empty: the run succeeds
+
+    const QByteArray system = "[Sys]\nDevs=2\nAddr=08000000\nVer=101\n";
+    const QByteArray dev0 = "[Dev0]\nName=A\nPBin=app.bin\nNBin=k.bin\nNS19=k.s19\n";
+    const QStringList profile1{"--profile", "1"};
+    QTest::newRow("address") << "[Sys]\nDevs=1\nAddr=8000000h\nVer=101\n" + dev0 << QStringList{"--profile", "0"}
+                             << "settings file \"k.ini\", [Sys] Addr=\"8000000h\" is not a hexadecimal number "
+                                "from 0 to FFFFFFFF";
+    QTest::newRow("version") << "[Sys]\nDevs=1\nAddr=08000000\nVer=70000\n" + dev0 << QStringList{"--profile", "0"}
+                             << "settings file \"k.ini\", [Sys] Ver=\"70000\" is not a whole number from 0 to 65535";
+    QTest::newRow("a bad address an option replaces")
+        << "[Sys]\nDevs=1\nAddr=zz\nVer=101\n" + dev0 << QStringList{"--profile", "0", "--address", "08000000"}
+        << QString();
+    QTest::newRow("section missing") << system + dev0 << profile1
+                                     << "profile 1 of settings file \"k.ini\" has no section [Dev1] (give --source, "
+                                        "--image and --s19, or write the section)";
+    QTest::newRow("section missing, two paths given")
+        << system + dev0 << profile1 + QStringList{"--source", "app.bin", "--s19", "k1.s19"}
+        << "profile 1 of settings file \"k.ini\" has no section [Dev1] (give --image, or write the section)";
+    QTest::newRow("key missing") << system + dev0 + "[Dev1]\nName=B\nPBin=app.bin\nNS19=k1.s19\n" << profile1
+                                 << "profile 1 of settings file \"k.ini\" has no NBin in [Dev1] (give --image, or "
+                                    "write the key)";
+    QTest::newRow("key missing, --image stands in")
+        << system + dev0 + "[Dev1]\nName=B\nPBin=app.bin\nNS19=k1.s19\n" << profile1 + QStringList{"--image", "k1.bin"}
+        << QString();
+    QTest::newRow("two keys missing") << system + dev0 + "[Dev1]\nName=B\nNBin=k1.bin\n" << profile1
+                                      << "profile 1 of settings file \"k.ini\" has no PBin, NS19 in [Dev1] (give "
+                                         "--source and --s19, or write the key)";
+}
+
+void TestCli::settingsValuesFailTheRun()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    QVERIFY(WriteFile(path(QStringLiteral("k.ini")), settings));
+    for (const char *name : {"k.bin", "k.s19", "k1.bin", "k1.s19"})
+        QFile::remove(path(QLatin1String(name)));
+    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const CliRun result = run(QStringList{"convert", "--settings", "k.ini", "--time", TimeText} + arguments);
+    if (message.isEmpty()) {
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        return;
+    }
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(result.err), QStringLiteral("vandrel-cli: ") + message + QLatin1Char('\n'));
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(FolderState(m_dir.path()), before);
+
+    // The listing warns of what convert refuses.
+    if (message.contains(QLatin1String("has no"))) {
+        const CliRun list = run({"profiles", "--settings", "k.ini"});
+        QCOMPARE(list.exitCode, 0);
+        QVERIFY2(list.err.contains("lists profile 1 (Devs=2) but"), list.err.constData());
+    }
+}
+
+// The record text on stdout is byte for byte the file a run writes, and the
+// image is in place beside it; nothing is left in the temporary folder.
+void TestCli::recordTextToStandardOutput_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("--s19 -") << "--s19" << "-";
+    QTest::newRow("--hex -") << "--hex" << "-";
+    QTest::newRow("--s19 /dev/stdout") << "--s19" << "/dev/stdout";
+    QTest::newRow("--hex /dev/stdout") << "--hex" << "/dev/stdout";
+}
+
+void TestCli::recordTextToStandardOutput()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, target);
+
+    const QStringList common{"convert", "--source", "app.bin", "--address", "08000000", "--image-version", "101",
+                             "--time", TimeText};
+    const CliRun file = run(common + QStringList{"--image", "sf.bin", option, "sf.records"});
+    QCOMPARE(file.exitCode, 0);
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const CliRun piped = run(common + QStringList{"--image", "so.bin", option, target},
+                             {QStringLiteral("TMPDIR=") + temporary.path()});
+    QVERIFY2(piped.exitCode == 0, piped.err.constData());
+    QVERIFY(piped.err.isEmpty());
+    QCOMPARE(piped.out, ReadFile(path(QStringLiteral("sf.records"))));
+    QCOMPARE(piped.out, option == QLatin1String("--s19") ? m_srecords : m_intelHex);
+    QCOMPARE(ReadFile(path(QStringLiteral("so.bin"))), m_image);
+    QVERIFY(!QFile::exists(path(target)));
+    QCOMPARE(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+
+    // A refused run prints nothing on stdout.
+    const CliRun refused = run(QStringList{common}.replaceInStrings("app.bin", "none.bin")
+                               + QStringList{"--image", "sn.bin", option, target});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.out.isEmpty());
+    QVERIFY(!QFile::exists(path(QStringLiteral("sn.bin"))));
+}
+
+#ifdef Q_OS_UNIX
+QByteArray TestCli::shell(const QString &commandLine, int *exitCode) const
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CLI"), QStringLiteral(VANDREL_CLI_PATH));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_dir.path());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("bash"), {QStringLiteral("-c"), commandLine});
+    if (!process.waitForFinished(60000))
+        return QByteArray("timed out");
+    *exitCode = process.exitCode();
+    return process.readAll();
+}
+
+// The record text read once from stdin, with the address given.
+void TestCli::inspectFromStandardInput()
+{
+    QVERIFY(WriteFile(path(QStringLiteral("engine.s19")), m_srecords));
+    int exitCode = -1;
+    QByteArray out = shell(QStringLiteral("\"$CLI\" inspect engine.bin --s19 - --address 08000000 --strict --json "
+                                          "< engine.s19"),
+                           &exitCode);
+    QVERIFY2(exitCode == 0, out.constData());
+    const QJsonObject report = QJsonDocument::fromJson(out).object();
+    QCOMPARE(report.value(QStringLiteral("s19")).toObject().value(QStringLiteral("path")).toString(), QStringLiteral("-"));
+    QCOMPARE(report.value(QStringLiteral("passed")).toBool(), true);
+
+    // Through a pipe, and a damaged text fails.
+    QByteArray damaged = m_intelHex;
+    damaged[20] = damaged.at(20) == '0' ? '1' : '0';
+    QVERIFY(WriteFile(path(QStringLiteral("damaged.hex")), damaged));
+    out = shell(QStringLiteral("cat damaged.hex | \"$CLI\" inspect engine.bin --hex - --address 08000000"), &exitCode);
+    QCOMPARE(exitCode, 1);
+    QVERIFY2(out.contains("FAIL hex-checksums"), out.constData());
+
+    // A pipe is read in blocks: 49 MB of S-records in seconds, not minutes.
+    writeLargeSource(QStringLiteral("large.bin"), 16);
+    out = shell(QStringLiteral("\"$CLI\" convert --source large.bin --image large-out.bin --address 0 "
+                               "--image-version 1 --s19 large.s19"),
+                &exitCode);
+    QVERIFY2(exitCode == 0, out.constData());
+    QVERIFY(QFileInfo(path(QStringLiteral("large.s19"))).size() > 49000000);
+    QElapsedTimer timer;
+    timer.start();
+    out = shell(QStringLiteral("cat large.s19 | \"$CLI\" inspect large-out.bin --s19 - --address 0"), &exitCode);
+    QVERIFY2(exitCode == 0, out.constData());
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    for (const char *name : {"large.bin", "large-out.bin", "large.s19"})
+        QFile::remove(path(QLatin1String(name)));
+}
+
+// Every --json document parsed by Python: the format name first, sizes as
+// numbers under "size", addresses, CRCs and digests in their one form, and
+// nothing on stdout when the run fails.
+void TestCli::jsonSchema()
+{
+    QVERIFY(WriteFile(path(QStringLiteral("engine.s19")), m_srecords));
+    QVERIFY(WriteFile(path(QStringLiteral("engine.hex")), m_intelHex));
+    const QStringList commands[] = {
+        {"convert", "--profile", "0", "--image", "js.bin", "--s19", "js.s19", "--hex", "js.hex", "--time", TimeText,
+         "--json"},
+        {"inspect", "engine.bin", "--s19", "engine.s19", "--hex", "engine.hex", "--source", "app.bin", "--json"},
+        {"profiles", "--json"},
+    };
+    const QString checker = JsonSchemaChecker();
+    for (const QStringList &command : commands) {
+        const CliRun result = run(command);
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), checker, command.constFirst()});
+        python.write(result.out);
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished(30000));
+        QVERIFY2(python.exitCode() == 0, (python.readAllStandardError() + result.out).constData());
+        const QByteArray keys = python.readAllStandardOutput();
+        const char *expected = command.constFirst() == QLatin1String("profiles") ? "imageAddress" : "size";
+        QVERIFY2(keys.contains(expected), keys.constData());
+    }
+
+    // A failed run leaves stdout empty, its JSON unwritten.
+    for (QStringList command : commands) {
+        command.replaceInStrings(QStringLiteral("app.bin"), QStringLiteral("none.bin"));
+        command.replaceInStrings(QStringLiteral("engine.bin"), QStringLiteral("none.bin"));
+        command << QStringLiteral("--settings") << QStringLiteral("none.ini");
+        if (command.constFirst() == QLatin1String("inspect"))
+            command.removeLast(), command.removeLast();
+        const CliRun result = run(command);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.out.isEmpty());
+    }
+}
+
+// stdout on a full disk fails the run with the cause, in every command; a
+// conversion says its files are in place.
+void TestCli::standardOutputWriteErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QString full = QStringLiteral("vandrel-cli: cannot write to the standard output: No space left on device\n");
+    QTest::newRow("help") << QStringList{"--help"} << full;
+    QTest::newRow("version") << QStringList{"--version"} << full;
+    QTest::newRow("convert --help") << QStringList{"convert", "--help"} << full;
+    QTest::newRow("profiles") << QStringList{"profiles"} << full;
+    QTest::newRow("profiles --json") << QStringList{"profiles", "--json"} << full;
+    QTest::newRow("profiles, one path") << QStringList{"profiles", "--image-path", "0"} << full;
+    QTest::newRow("inspect") << QStringList{"inspect", "engine.bin"} << full;
+    QTest::newRow("inspect --json") << QStringList{"inspect", "engine.bin", "--json"} << full;
+    QTest::newRow("convert --s19 -")
+        << QStringList{"convert", "--profile", "0", "--image", "fo.bin", "--s19", "-", "--time", TimeText}
+        << QStringLiteral("vandrel-cli: the new image \"fo.bin\" is in place, but the S-record text could not be "
+                          "written to the standard output: No space left on device\n");
+}
+
+void TestCli::standardOutputWriteErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), message);
+    if (arguments.contains(QStringLiteral("-")))
+        QCOMPARE(ReadFile(path(QStringLiteral("fo.bin"))), m_image);
+}
+
+// A reader that stops early ends a listing quietly, with the status a shell
+// shows for a program that SIGPIPE ended.
+void TestCli::closedPipeEndsQuietly()
+{
+    QByteArray settings = "[Sys]\nDevs=1000\nAddr=0\nVer=1\n";
+    const QByteArray longPath = QByteArray(200, 'p');
+    for (int i = 0; i < 1000; ++i)
+        settings += "[Dev" + QByteArray::number(i) + "]\nName=N\nPBin=" + longPath + "\nNBin=" + longPath + "\nNS19="
+            + longPath + '\n';
+    QVERIFY(WriteFile(path(QStringLiteral("long.ini")), settings));
+    for (const char *format : {"", " --json"}) {
+        int exitCode = -1;
+        const QByteArray out =
+            shell(QStringLiteral("\"$CLI\" profiles --settings long.ini%1 2>err.txt | head -c 10 >/dev/null; "
+                                 "echo \"${PIPESTATUS[0]}\"; cat err.txt")
+                      .arg(QLatin1String(format)),
+                  &exitCode);
+        QCOMPARE(out, QByteArray("141\n"));
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

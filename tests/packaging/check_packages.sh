@@ -54,7 +54,8 @@ expect() {
 for path in /usr/bin/vandrel-cli /usr/share/doc/vandrel-cli/copyright \
     /usr/share/bash-completion/completions/vandrel-cli /usr/share/man/man1/vandrel-cli.1.gz \
     /usr/share/man/man1/vandrel-cli-convert.1.gz /usr/share/man/man1/vandrel-cli-profiles.1.gz \
-    /usr/share/man/man1/vandrel-cli-inspect.1.gz /usr/share/doc/vandrel-cli/changelog.gz \
+    /usr/share/man/man1/vandrel-cli-inspect.1.gz /usr/share/man/man5/VandrelSet.ini.5.gz \
+    /usr/share/doc/vandrel-cli/changelog.gz \
     /usr/share/doc/vandrel-cli/examples/VandrelSet.ini /usr/share/doc/vandrel-cli/examples/out/README; do
     expect cli "$path"
 done
@@ -102,6 +103,8 @@ for page in vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-ins
 done
 gzip -dc "$root/usr/share/man/man1/vandrel-cli-convert.1.gz" | grep -q 'image\\-version' \
     || fail "man page vandrel-cli-convert lacks --image-version"
+MANPATH="$root/usr/share/man" man -P cat 5 VandrelSet.ini 2>/dev/null | grep -q 'THREE TRAPS' \
+    || fail "man 5 VandrelSet.ini does not show the settings file's page"
 
 "$root/usr/bin/vandrel-cli" --help >"$work/help.txt" || fail "installed vandrel-cli --help failed"
 grep -q '^Usage: vandrel-cli' "$work/help.txt" || fail "installed vandrel-cli --help printed no usage"
