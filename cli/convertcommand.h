@@ -3,6 +3,7 @@
 
 #include "commandparser.h"
 #include "conversion.h"
+#include "sourceoptions.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -26,10 +27,12 @@ private:
     {
         QString address;
         QString version;
+        QString fill; // from the settings file; empty without one
     };
 
     // The steps of a run; each returns the exit status when the run ends there.
     std::optional<int> readProfile(ConversionRequest &request, FieldTexts &fields) const;
+    std::optional<int> readSourceOptions(ConversionRequest &request, const FieldTexts &fields) const;
     std::optional<int> readOptions(ConversionRequest &request, FieldTexts &fields) const;
     std::optional<int> readStampTime(ConversionRequest &request, QString &warning) const;
     int convert(ConversionRequest &request, const FieldTexts &fields, const QString &timeWarning) const;
@@ -47,6 +50,8 @@ private:
     QCommandLineOption m_time;
     QCommandLineOption m_byteOrder;
     QCommandLineOption m_json;
+    QCommandLineOption m_relocate;
+    SourceOptionSet m_sourceOptions;
 };
 
 #endif

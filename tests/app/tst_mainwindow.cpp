@@ -473,7 +473,11 @@ void TestMainWindow::chooserCancelKeepsText_data()
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<int>("acceptMode");
 
-    QTest::newRow("source") << 0 << QStringLiteral("选择路径.bin") << QStringList{"bin file(*.bin)"}
+    QTest::newRow("source") << 0 << QStringLiteral("选择路径.bin")
+                            << QStringList{"bin file(*.bin)",
+                                           "elf hex s19 file(*.elf *.axf *.out *.hex *.ihex *.s19 *.s28 *.s37 "
+                                           "*.srec *.mot)",
+                                           "all file(*)"}
                             << int(QFileDialog::AcceptOpen);
     QTest::newRow("new image") << 1 << QStringLiteral("保存") << QStringList{"bin file(*.bin)"}
                                << int(QFileDialog::AcceptSave);
