@@ -5,6 +5,7 @@
 
 #include "conversion.h"
 #include "imageheader.h"
+#include "linkeroutputs.h"
 #include "referencetools.h"
 #include "testfiles.h"
 
@@ -22,48 +23,6 @@ Q_DECLARE_METATYPE(ConversionStatus)
 namespace {
 constexpr quint32 FlashStart = 0x08000000;
 constexpr quint32 PayloadAddress = FlashStart + 32;
-
-// A Cortex-M program: the vector table at the payload address, .text after
-// it, .calib further on (a gap inside the flash segment), .data run in RAM
-// but loaded from flash, and .bss without contents.
-const char ArmProgram[] = R"(
-    .syntax unified
-    .cpu cortex-m3
-    .thumb
-    .section .vectors, "a"
-    .word 0x20001000
-    .word reset + 1
-    .word 0x11111111, 0x22222222
-    .text
-    .global reset
-    .thumb_func
-reset:
-    ldr r0, =value
-    ldr r1, [r0]
-    b reset
-    .section .calib, "a"
-    .word 0xCAFEBABE, 0x12345678
-    .data
-value:
-    .word 0xDEADBEEF, 0x01020304
-    .bss
-    .space 256
-)";
-
-const char ArmLinkerScript[] = R"(
-MEMORY {
-  FLASH (rx) : ORIGIN = 0x08000020, LENGTH = 64K
-  RAM (rwx) : ORIGIN = 0x20000000, LENGTH = 8K
-}
-ENTRY(reset)
-SECTIONS {
-  .vectors : { KEEP(*(.vectors)) } > FLASH
-  .text : { *(.text*) *(.rodata*) } > FLASH
-  .calib 0x08000400 : { KEEP(*(.calib)) } > FLASH
-  .data : { *(.data*) } > RAM AT > FLASH
-  .bss (NOLOAD) : { *(.bss*) } > RAM
-}
-)";
 
 // The same shape for the host's 64-bit assembler.
 const char HostProgram[] = R"(
@@ -176,16 +135,9 @@ void TestSources::initTestCase()
     if (!ReferenceToolsAvailable)
         QSKIP(ReferenceToolsAbsent);
     QVERIFY(m_dir.isValid());
-    if (QStandardPaths::findExecutable(QStringLiteral("arm-none-eabi-as")).isEmpty())
+    if (QStandardPaths::findExecutable(LinkerOutputs::Assembler).isEmpty())
         QSKIP("arm-none-eabi-as is missing (Debian binutils-arm-none-eabi)");
-    QVERIFY(WriteFile(path("app.s"), ArmProgram));
-    QVERIFY(WriteFile(path("app.ld"), ArmLinkerScript));
-    const QString as = QStringLiteral("arm-none-eabi-as");
-    const QString ld = QStringLiteral("arm-none-eabi-ld");
-    QVERIFY2(run(as, {path("app.s"), "-o", path("app.o")}), qPrintable(m_error));
-    QVERIFY2(run(ld, {"-T", path("app.ld"), path("app.o"), "-o", path("app.elf")}), qPrintable(m_error));
-    QVERIFY2(run(as, {"-EB", path("app.s"), "-o", path("app_be.o")}), qPrintable(m_error));
-    QVERIFY2(run(ld, {"-EB", "-T", path("app.ld"), path("app_be.o"), "-o", path("app_be.elf")}), qPrintable(m_error));
+    QVERIFY2(BuildArmProgram(m_dir.path(), &m_error), qPrintable(m_error));
     // The host's binutils make a 64-bit ELF where they can.
     QVERIFY(WriteFile(path("host.s"), HostProgram));
     m_hostElf = run("as", {"--64", path("host.s"), "-o", path("host.o")})
