@@ -406,6 +406,10 @@ ConversionResult ConversionRun::writePlacedSource(QFile &image, const Output &ou
         first = false;
         return true;
     });
+    if (!written && !m_layout->readError().isEmpty())
+        return failure(ConversionStatus::SourceReadFailed,
+                       QStringLiteral("cannot read source image %1: %2")
+                           .arg(Quoted(m_request.sourcePath), m_layout->readError()));
     if (!written)
         return writeFailed(output, m_image.failure(QStringLiteral("a write was cut short")));
     return sourceUnchanged();

@@ -28,7 +28,8 @@ PayloadPages::Page &PayloadPages::page(quint64 index)
         return *m_last;
     auto found = m_pages.find(index);
     if (found == m_pages.end()) {
-        Page fresh{std::vector<quint8>(PageSize, m_fill), std::vector<quint64>(PageSize / WordBits, 0)};
+        // Not set here: the data and the fill write each byte once.
+        Page fresh{std::unique_ptr<quint8[]>(new quint8[PageSize]), std::vector<quint64>(PageSize / WordBits, 0)};
         found = m_pages.emplace(index, std::move(fresh)).first;
     }
     m_lastIndex = index;
@@ -42,7 +43,7 @@ qint64 PayloadPages::layInPage(Page &page, quint64 offset, const quint8 *data, q
         return (page.given[word] & mask) == 0;
     });
     if (noneGiven) {
-        std::memcpy(page.bytes.data() + offset, data, size_t(count));
+        std::memcpy(page.bytes.get() + offset, data, size_t(count));
     } else {
         for (quint64 i = 0; i < count; ++i) {
             const quint64 at = offset + i;
@@ -77,7 +78,11 @@ std::optional<quint64> PayloadPages::place(quint64 address, const quint8 *data, 
 quint8 PayloadPages::byteAt(quint64 address) const
 {
     const auto found = m_pages.find(address / PageSize);
-    return found == m_pages.end() ? m_fill : found->second.bytes[size_t(address % PageSize)];
+    if (found == m_pages.end())
+        return m_fill;
+    const quint64 offset = address % PageSize;
+    const bool given = found->second.given[size_t(offset / WordBits)] >> (offset % WordBits) & 1;
+    return given ? found->second.bytes[size_t(offset)] : m_fill;
 }
 
 bool PayloadPages::forEachChunk(quint64 start, quint64 end,
@@ -90,7 +95,7 @@ bool PayloadPages::forEachChunk(quint64 start, quint64 end,
         const auto found = m_pages.find(at / PageSize);
         const quint8 *bytes = nullptr;
         if (found != m_pages.end()) {
-            bytes = found->second.bytes.data() + offset;
+            bytes = found->second.bytes.get() + offset;
         } else {
             if (fillPage.empty())
                 fillPage.assign(PageSize, m_fill);
@@ -101,4 +106,25 @@ bool PayloadPages::forEachChunk(quint64 start, quint64 end,
         at += count;
     }
     return true;
+}
+
+void PayloadPages::fillGaps()
+{
+    for (auto &entry : m_pages) {
+        Page &page = entry.second;
+        for (size_t word = 0; word < page.given.size(); ++word) {
+            const quint64 given = page.given[word];
+            if (given == ~quint64(0))
+                continue;
+            quint8 *bytes = page.bytes.get() + word * WordBits;
+            if (given == 0) {
+                std::memset(bytes, m_fill, WordBits);
+                continue;
+            }
+            for (quint64 bit = 0; bit < WordBits; ++bit) {
+                if (!(given >> bit & 1))
+                    bytes[bit] = m_fill;
+            }
+        }
+    }
 }

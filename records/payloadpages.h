@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,6 +26,9 @@ public:
 
     // The byte at an address: given, or the fill.
     quint8 byteAt(quint64 address) const;
+    // Puts the fill byte wherever no data was given, once all is placed:
+    // a page is filled only where needed, so most of it is written once.
+    void fillGaps();
     void clear()
     {
         m_pages.clear();
@@ -38,8 +42,8 @@ public:
 private:
     struct Page
     {
-        std::vector<quint8> bytes;
-        std::vector<quint64> given; // one bit a byte
+        std::unique_ptr<quint8[]> bytes; // only the bytes given are set until fillGaps
+        std::vector<quint64> given;      // one bit a byte
     };
 
     Page &page(quint64 index);

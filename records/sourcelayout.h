@@ -3,6 +3,7 @@
 
 #include "addressrange.h"
 #include "addressranges.h"
+#include "elfpayload.h"
 #include "payloadpages.h"
 #include "sourceformat.h"
 #include "sourcepiece.h"
@@ -44,7 +45,9 @@ enum class SourceLayoutFault {
 
 // An addressed source placed by address: the payload runs from the lowest
 // data address to the end of the highest data, and bytes no data gives are
-// filled. Memory follows the data placed, at most about the limit.
+// filled. A record file's data is held in memory, which follows the data
+// placed, at most about the limit. An ELF's stays in the file, which must
+// stay open and unchanged until the payload is handed out.
 class SourceLayout
 {
 public:
@@ -73,10 +76,17 @@ public:
     std::vector<AddressRange> dataRanges() const { return m_data.ranges(); }
     std::vector<AddressRange> filledRanges() const { return m_data.gaps(); }
 
-    // The payload in address order, in pieces; false as soon as take is.
+    // The payload in address order, in pieces; false as soon as take is,
+    // or with readError() set when an ELF's bytes cannot be read.
     bool forEachChunk(const std::function<bool(const quint8 *, qint64)> &take) const;
+    const QString &readError() const { return m_readError; }
 
 private:
+    bool readRecords(QIODevice *device);
+    bool readElf(QIODevice *device);
+    // Clipped to the crop range; false when refused (past 4 GiB, too many ranges).
+    bool clip(quint64 &start, quint64 &end);
+    bool checkSpan();
     bool take(const SourcePiece &piece);
     bool refuse(SourceLayoutFault fault, const QString &text);
     void nameOverlap(QIODevice *device, quint64 address, const QString &later, quint8 laterByte);
@@ -88,6 +98,9 @@ private:
     std::optional<quint64> m_entryAddress;
     AddressRanges m_data;
     PayloadPages m_pages;
+    ElfPayload m_elf;
+    QIODevice *m_device = nullptr; // an ELF's, read again for its bytes
+    mutable QString m_readError;
     bool m_overLimit = false;
     std::optional<quint64> m_overlapAddress;
     qint64 m_overlapOrigin = 0;

@@ -213,6 +213,16 @@ QString TestSources::makeBrokenSource(const QString &recipe)
     QString name = path(recipe + ".s19");
     if (recipe == "elf-rel")
         return path("app.o");
+    if (recipe == "elf-overlap") { // two sections over one word, linked despite ld's check
+        const bool made = WriteFile(path("overlap.s"), ".section .a, \"a\"\n.word 0x33333333, 0x33333333\n"
+                                                       ".section .b, \"a\"\n.word 0x22222222\n")
+                          && WriteFile(path("overlap.ld"),
+                                       "SECTIONS { .a 0x08000020 : { *(.a) } .b 0x08000024 : { *(.b) } }\n")
+                          && run("arm-none-eabi-as", {path("overlap.s"), "-o", path("overlap.o")})
+                          && run("arm-none-eabi-ld", {"--no-check-sections", "-T", path("overlap.ld"),
+                                                      path("overlap.o"), "-o", path("overlap.elf")});
+        return made ? path("overlap.elf") : QString();
+    }
     if (recipe == "elf-cut-header" || recipe == "elf-cut-program-headers" || recipe == "elf-cut-segment") {
         const int size = recipe == "elf-cut-header" ? 40 : recipe == "elf-cut-program-headers" ? 60 : 0x1100;
         text = elf.left(size);
@@ -393,6 +403,9 @@ void TestSources::refusals_data()
     QTest::newRow("overlap with different bytes")
         << "bad-srec-overlap" << FlashStart << false << limit << ConversionStatus::SourceOverlap
         << QStringList{"at 0x08000023", "line 1 gives 0x04", "line 2 gives 0x05"};
+    QTest::newRow("ELF sections overlapping with different bytes")
+        << "bad-elf-overlap" << FlashStart << false << limit << ConversionStatus::SourceOverlap
+        << QStringList{"at 0x08000024", "section .a gives 0x33", "section .b gives 0x22"};
     QTest::newRow("span over the default limit")
         << "bad-srec-far" << FlashStart << false << limit << ConversionStatus::SourceSpanTooLarge
         << QStringList{"more than the limit of 67108864 bytes", "0x08000020-0x08000024 (4 bytes)",
