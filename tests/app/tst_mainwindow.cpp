@@ -656,6 +656,15 @@ void TestMainWindow::conversionWarnings_data()
                                          << QStringLiteral("生成.bin文件路径不正确！");
     QTest::newRow("S-record folder missing") << QStringList{source, image, "none/app.s19", "101", "08000000"}
                                              << QStringLiteral("生成.S19文件路径不正确！");
+    // S-record sources written in the row's fixture (see conversionWarnings).
+    QTest::newRow("source not well-formed") << QStringList{"fw/bad.hex", image, srecords, "101", "08000000"}
+                                            << QStringLiteral("原始文件格式不正确！");
+    QTest::newRow("source linked elsewhere") << QStringList{"fw/moved.s19", image, srecords, "101", "08000000"}
+                                             << QStringLiteral("原始文件地址与起始地址不符！");
+    QTest::newRow("source spanning 64 MiB and more") << QStringList{"fw/far.s19", image, srecords, "101", "08000000"}
+                                                     << QStringLiteral("原始文件地址范围过大！");
+    QTest::newRow("source overlapping itself") << QStringList{"fw/overlap.s19", image, srecords, "101", "08000000"}
+                                               << QStringLiteral("原始文件数据重叠且不一致！");
     if (QFile::exists(QStringLiteral("/dev/full"))) {
         QTest::newRow("image is a device") << QStringList{source, "/dev/full", srecords, "101", "08000000"}
                                            << QStringLiteral("生成.bin文件路径不正确！");
@@ -672,6 +681,11 @@ void TestMainWindow::conversionWarnings()
     QVERIFY(QDir().mkpath(QStringLiteral("fw")));
     QVERIFY(QDir().mkpath(QStringLiteral("out")));
     QVERIFY(WriteFile(QStringLiteral("fw/app.bin"), payload));
+    const QByteArray end = "S70500000000FA\n";
+    QVERIFY(WriteFile(QStringLiteral("fw/bad.hex"), "not Intel HEX\n"));
+    QVERIFY(WriteFile(QStringLiteral("fw/moved.s19"), "S3090800010001020304E3\n" + end));
+    QVERIFY(WriteFile(QStringLiteral("fw/far.s19"), "S3090800002001020304C4\nS3090C00002005060708B0\n" + end));
+    QVERIFY(WriteFile(QStringLiteral("fw/overlap.s19"), "S3090800002001020304C4\nS307080000220305C6\n" + end));
 
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
