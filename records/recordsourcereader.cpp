@@ -150,12 +150,14 @@ public:
 private:
     const SourcePieceSink &m_sink;
     qint64 m_dataRecords = 0;
+    qint64 m_otherRecords = 0; // S0, S5, S6
 };
 
 void SRecordFormat::use(qint64 lineNumber, const SRecord &record, SourceReading &reading)
 {
     switch (record.type) {
     case 0:
+        ++m_otherRecords;
         break;
     case 1:
     case 2:
@@ -166,6 +168,7 @@ void SRecordFormat::use(qint64 lineNumber, const SRecord &record, SourceReading 
         break;
     case 5:
     case 6:
+        ++m_otherRecords;
         if (record.address != quint64(m_dataRecords))
             reading.fault = LineFault(lineNumber, QStringLiteral("the S%1 record counts %2 data records, %3 precede it")
                                                       .arg(record.type)
@@ -179,14 +182,13 @@ void SRecordFormat::use(qint64 lineNumber, const SRecord &record, SourceReading 
     }
 }
 
+// The end record is optional: srec_cat leaves it out when it has no start
+// address to give.
 QString SRecordFormat::finish(qint64 lineCount) const
 {
-    if (endLine)
+    if (endLine || m_dataRecords > 0 || m_otherRecords > 0)
         return QString();
-    if (lineCount == 0)
-        return QStringLiteral("the file is empty");
-    return QStringLiteral("the file ends after line %1 without an end record (S7, S8 or S9): it may be cut short")
-        .arg(lineCount);
+    return lineCount == 0 ? QStringLiteral("the file is empty") : QStringLiteral("the file holds no records");
 }
 } // namespace
 

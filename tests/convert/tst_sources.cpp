@@ -40,7 +40,7 @@ _start:
 // Checksums written here, not by the codecs under test.
 QByteArray SRecordLine(int type, quint32 address, const QByteArray &data)
 {
-    const int addressBytes = type == 1 || type == 9 ? 2 : type == 2 || type == 8 ? 3 : 4;
+    const int addressBytes = type == 1 || type == 5 || type == 9 ? 2 : type == 2 || type == 6 || type == 8 ? 3 : 4;
     QByteArray bytes;
     bytes.append(char(addressBytes + data.size() + 1));
     for (int i = addressBytes - 1; i >= 0; --i)
@@ -164,6 +164,13 @@ QString TestSources::makeRecordSource(const QString &recipe)
                                     "-obs=7"})
             ? path("cat.s28") : QString();
     }
+    if (recipe == "srec-srec_cat-no-end") { // from the flat binary: no start address to end with
+        const bool made = run("arm-none-eabi-objcopy", {"-O", "binary", "--gap-fill", "0xff", path("app.elf"),
+                                                        path("flat_for_srec_cat.bin")})
+                          && run("srec_cat", {path("flat_for_srec_cat.bin"), "-binary", "-offset", Hex(PayloadAddress),
+                                              "-o", path("noend.s19"), "-motorola"});
+        return made && !ReadFile(path("noend.s19")).contains("\nS7") ? path("noend.s19") : QString();
+    }
     const bool hex = recipe.startsWith("ihex");
     const QString made = makeRecordSource(hex ? "ihex-objcopy" : "srec-objcopy");
     if (made.isEmpty())
@@ -248,9 +255,14 @@ QString TestSources::makeBrokenSource(const QString &recipe)
     } else if (recipe == "hex-name-binary") {
         text = elf;
         name = path("binary.hex");
-    } else if (recipe == "srec-no-end") {
-        text = ReadFile(makeRecordSource("srec-objcopy"));
-        text.truncate(text.lastIndexOf("S9") >= 0 ? text.lastIndexOf("S9") : text.lastIndexOf("S7"));
+    } else if (recipe == "srec-count") {
+        text = SRecordLine(3, PayloadAddress, QByteArray::fromHex("01020304"))
+               + SRecordLine(3, PayloadAddress + 4, QByteArray::fromHex("05")) + SRecordLine(5, 3, {})
+               + SRecordLine(7, 0, {});
+    } else if (recipe == "ihex-no-end") {
+        text = ReadFile(makeRecordSource("ihex-objcopy"));
+        text.truncate(text.lastIndexOf(":00000001FF"));
+        name = path("cut.hex");
     } else {
         m_error = QStringLiteral("no recipe %1").arg(recipe);
         return QString();
@@ -336,6 +348,8 @@ void TestSources::matchesReference_data()
         << "srec-objcopy" << 0u << true << false << 0xFF << none << start;
     QTest::newRow("S2 records of 7 bytes by srec_cat")
         << "srec-srec_cat-S2-7" << start << false << false << 0xFF << none << start;
+    QTest::newRow("S-records by srec_cat without an end record")
+        << "srec-srec_cat-no-end" << start << false << false << 0xFF << none << start;
     QTest::newRow("S-records in reverse order") << "srec-reversed" << start << false << false << 0xFF << none
                                                 << start;
     QTest::newRow("S-records with a record given twice alike")
@@ -432,9 +446,12 @@ void TestSources::refusals_data()
     QTest::newRow("named .hex, holding no HEX") << "bad-hex-name-binary" << FlashStart << false << limit
                                                 << ConversionStatus::SourceFormatInvalid
                                                 << QStringList{"is named as Intel HEX", "line 1"};
-    QTest::newRow("S-records without an end record")
-        << "bad-srec-no-end" << FlashStart << false << limit << ConversionStatus::SourceFormatInvalid
-        << QStringList{"without an end record"};
+    QTest::newRow("S5 count that does not match")
+        << "bad-srec-count" << FlashStart << false << limit << ConversionStatus::SourceFormatInvalid
+        << QStringList{"line 3: the S5 record counts 3 data records, 2 precede it"};
+    QTest::newRow("Intel HEX without its end-of-file record")
+        << "bad-ihex-no-end" << FlashStart << false << limit << ConversionStatus::SourceFormatInvalid
+        << QStringList{"without the end-of-file record"};
     QTest::newRow("first data address below 32, address from the source")
         << "bad-srec-low" << 0u << true << limit << ConversionStatus::AddressInvalid
         << QStringList{"starts at 0x00000010", "no room for the 32-byte header"};
