@@ -35,6 +35,8 @@ QString ConversionMessage(ConversionStatus status)
         return QStringLiteral("原始文件地址范围过大！");
     case ConversionStatus::SourceOverlap:
         return QStringLiteral("原始文件数据重叠且不一致！");
+    case ConversionStatus::FillInvalid:
+        return QStringLiteral("填充字节不正确！");
     }
     return QString();
 }

@@ -11,6 +11,7 @@
 #include "outputfile.h"
 #include "platformfile.h"
 #include "regularfile.h"
+#include "sourcefields.h"
 #include "srecordwriter.h"
 #include "targetreplacement.h"
 
@@ -540,6 +541,16 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
                        StartAddressRefusal(QStringLiteral("start address ") + Quoted(addressText)));
     request.version = *version;
     request.startAddress = *address;
+    return ConversionResult{};
+}
+
+ConversionResult ReadFillField(const QString &fillText, ConversionRequest &request)
+{
+    const std::optional<quint8> fill = ParseFillByte(fillText);
+    if (!fill)
+        return failure(ConversionStatus::FillInvalid,
+                       QStringLiteral("fill byte %1 is not a byte in hexadecimal (00 to FF)").arg(Quoted(fillText)));
+    request.source.layout.fill = *fill;
     return ConversionResult{};
 }
 

@@ -56,6 +56,7 @@ enum class ConversionStatus {
     SourceAddressMismatch, // an addressed source that does not start at start address + 32
     SourceSpanTooLarge,    // its data spans more than the limit
     SourceOverlap,         // it gives bytes twice with different values
+    FillInvalid,           // the fill byte is not a byte in hexadecimal
 };
 
 // What an addressed source gave, for the summary.
@@ -88,6 +89,10 @@ struct ConversionResult
 // read is the failure, which the caller reports as it reports a conversion.
 ConversionResult ReadConversionFields(const QString &versionText, const QString &addressText,
                                       ConversionRequest &request);
+
+// Reads the fill byte of an addressed source's gaps as the settings give it
+// ([Sys] Fill, see ParseFillByte) into request.
+ConversionResult ReadFillField(const QString &fillText, ConversionRequest &request);
 
 // Runs a whole conversion: checks every input, writes the stamped image and
 // its record files under temporary names beside their targets, and only when

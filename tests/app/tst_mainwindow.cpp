@@ -252,6 +252,8 @@ private slots:
     void conversionMatchesEngineAtItsStampTime();
     void conversionWarnings_data();
     void conversionWarnings();
+    void sourceGapsTakeTheSettingsFill_data();
+    void sourceGapsTakeTheSettingsFill();
 #ifdef Q_OS_LINUX
     void failedRunKeepsPreviousFiles();
 #endif
@@ -706,6 +708,41 @@ void TestMainWindow::conversionWarnings()
     QCOMPARE(ReadFile(QStringLiteral("fw/app.bin")), payload);
     // The run reads the fields and leaves them as they were.
     QCOMPARE(w.texts().mid(1), (QStringList{fields.at(4), fields.at(3), fields.at(0), fields.at(1), fields.at(2)}));
+}
+
+void TestMainWindow::sourceGapsTakeTheSettingsFill_data()
+{
+    QTest::addColumn<QByteArray>("fillLine");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("payload"); // empty when nothing is written
+
+    QTest::newRow("no Fill: erased flash") << QByteArray() << QStringLiteral("转换成功！")
+                                          << QByteArray::fromHex("01FF03");
+    QTest::newRow("Fill=00") << QByteArray("Fill=00\n") << QStringLiteral("转换成功！")
+                             << QByteArray::fromHex("010003");
+    QTest::newRow("Fill not a byte") << QByteArray("Fill=zz\n") << QStringLiteral("填充字节不正确！") << QByteArray();
+}
+
+// An S-record source with a one-byte gap, converted as the profile says.
+void TestMainWindow::sourceGapsTakeTheSettingsFill()
+{
+    QFETCH(QByteArray, fillLine);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, payload);
+    QVERIFY(QDir().mkpath(QStringLiteral("fw")));
+    QVERIFY(QDir().mkpath(QStringLiteral("out")));
+    QVERIFY(WriteFile(QStringLiteral("fw/app.s19"), "S3060800002001D0\nS3060800002203CC\nS70500000000FA\n"));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n" + fillLine
+                                            + "[Dev0]\nName=A\nPBin=fw/app.s19\nNBin=out/app.bin\nNS19=out/app.s19\n"));
+    const MainWindow window;
+    const WindowWidgets w = widgetsOf(window);
+    QVERIFY(w.complete());
+
+    const MessageBoxSeen box = clickAndReadMessageBox(w.convert);
+    QVERIFY(box.shown);
+    QCOMPARE(box.text, message);
+    const QByteArray image = ReadFile(QStringLiteral("out/app.bin"));
+    QCOMPARE(image.mid(ImageLayout::HeaderSize, image.size() - ImageLayout::FrameSize), payload);
 }
 
 #ifdef Q_OS_LINUX
