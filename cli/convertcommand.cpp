@@ -112,8 +112,8 @@ ConvertCommand::ConvertCommand()
                 QStringLiteral("N"))
     , m_profile(QStringLiteral("profile"),
                 QStringLiteral("Take the three paths of this profile of the settings file (its index from 0, "
-                               "or its name), and the address and version of its [Sys] section; options given "
-                               "here win. Relative paths are taken from the working directory, as in the "
+                               "or its name), and the address, version and fill (Fill) of its [Sys] section; "
+                               "options given here win. Relative paths are taken from the working directory, as in the "
                                "window. E.g. 0 or \"Controller A\"."),
                 QStringLiteral("INDEX|NAME"))
     , m_settings(QStringLiteral("settings"),

@@ -17,6 +17,16 @@ QString DeviceError(const QIODevice *device)
     const QString error = device->errorString();
     return error.isEmpty() ? QStringLiteral("read failed") : error;
 }
+
+// Whether the image holds a header and a trailer; when not, the failed check.
+bool HoldsFrame(qint64 imageSize, SourceComparison &result)
+{
+    if (imageSize >= ImageLayout::FrameSize)
+        return true;
+    result.checks.append({SourceCheckName::Source(), false,
+                          QStringLiteral("the image is %1 bytes, too short for a header and a trailer").arg(imageSize)});
+    return false;
+}
 } // namespace
 
 namespace {
@@ -60,11 +70,8 @@ SourceComparison CompareWithSource(QIODevice *image, QIODevice *source)
     result.sourceSize = source->size();
     const qint64 imageSize = image->size();
     const QString name = SourceCheckName::Source();
-    if (imageSize < FrameSize) {
-        result.checks.append({name, false,
-                              QStringLiteral("the image is %1 bytes, too short for a header and a trailer").arg(imageSize)});
+    if (!HoldsFrame(imageSize, result))
         return result;
-    }
     const qint64 payloadSize = imageSize - FrameSize;
     if (!image->seek(HeaderSize) || !source->seek(0)) {
         result.readError = DeviceError(image->pos() != HeaderSize ? image : source);
@@ -142,11 +149,8 @@ SourceComparison CompareWithPlacedSource(QIODevice *image, QIODevice *source, So
     }
     result.sourceSize = layout.size();
     const qint64 imageSize = image->size();
-    if (imageSize < FrameSize) {
-        result.checks.append({name, false,
-                              QStringLiteral("the image is %1 bytes, too short for a header and a trailer").arg(imageSize)});
+    if (!HoldsFrame(imageSize, result))
         return result;
-    }
     const qint64 payloadSize = imageSize - FrameSize;
     if (!image->seek(HeaderSize)) {
         result.readError = DeviceError(image);
@@ -159,13 +163,15 @@ SourceComparison CompareWithPlacedSource(QIODevice *image, QIODevice *source, So
     const QString placed = QStringLiteral("the %1 source placed from 0x%2 with fill 0x%3")
                                .arg(SourceFormatTitle(format), HexDigits(layout.firstAddress(), 8),
                                     HexDigits(layout.fill(), 2));
-    const QString sizes = QStringLiteral("the payload is %1 bytes, %2 gives %3").arg(payloadSize).arg(placed).arg(result.sourceSize);
+    const QString sizes =
+        QStringLiteral("the payload is %1 bytes, %2 gives %3").arg(payloadSize).arg(placed).arg(result.sourceSize);
     if (!difference->isEmpty())
         result.checks.append({name, false, payloadSize != result.sourceSize ? *difference + QStringLiteral("; ") + sizes
                                                                              : *difference});
     else if (payloadSize != result.sourceSize)
         result.checks.append({name, false, sizes + QStringLiteral("; the first %1 are equal").arg(common)});
     else
-        result.checks.append({name, true, QStringLiteral("the %1 payload bytes equal %2").arg(payloadSize).arg(placed)});
+        result.checks.append(
+            {name, true, QStringLiteral("the %1 payload bytes equal %2").arg(payloadSize).arg(placed)});
     return result;
 }

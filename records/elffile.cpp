@@ -273,7 +273,8 @@ QString ElfReader::sectionName(const Section &section, quint64 index)
     if (!readAt(names.offset + section.name, int(length), m_buffer))
         return fallback;
     const auto end = std::find(m_buffer.cbegin(), m_buffer.cend(), quint8(0));
-    const QString name = QString::fromLatin1(reinterpret_cast<const char *>(m_buffer.data()), int(end - m_buffer.cbegin()));
+    const QString name =
+        QString::fromLatin1(reinterpret_cast<const char *>(m_buffer.data()), int(end - m_buffer.cbegin()));
     return name.isEmpty() ? fallback : QStringLiteral("section ") + name;
 }
 

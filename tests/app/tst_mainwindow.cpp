@@ -720,7 +720,8 @@ void TestMainWindow::sourceGapsTakeTheSettingsFill_data()
                                           << QByteArray::fromHex("01FF03");
     QTest::newRow("Fill=00") << QByteArray("Fill=00\n") << QStringLiteral("转换成功！")
                              << QByteArray::fromHex("010003");
-    QTest::newRow("Fill not a byte") << QByteArray("Fill=zz\n") << QStringLiteral("填充字节不正确！") << QByteArray();
+    QTest::newRow("Fill not a byte") << QByteArray("Fill=zz\n") << QStringLiteral("填充字节不正确！")
+                                     << QByteArray();
 }
 
 // An S-record source with a one-byte gap, converted as the profile says.
