@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
