@@ -27,6 +27,16 @@ QString ConversionMessage(ConversionStatus status)
         return QStringLiteral("生成.S19文件写入失败！");
     case ConversionStatus::HexWriteFailed:
         return QStringLiteral("生成.hex文件写入失败！");
+    case ConversionStatus::SourceFormatInvalid:
+        return QStringLiteral("原始文件格式不正确！");
+    case ConversionStatus::SourceAddressMismatch:
+        return QStringLiteral("原始文件地址与起始地址不符！");
+    case ConversionStatus::SourceSpanTooLarge:
+        return QStringLiteral("原始文件地址范围过大！");
+    case ConversionStatus::SourceOverlap:
+        return QStringLiteral("原始文件数据重叠且不一致！");
+    case ConversionStatus::FillInvalid:
+        return QStringLiteral("填充字节不正确！");
     }
     return QString();
 }

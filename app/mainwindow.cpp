@@ -176,6 +176,9 @@ void MainWindow::Conversion()
     request.settingsPath = QFileInfo(SettingsFileName()).absoluteFilePath();
 
     ConversionResult result = ReadConversionFields(VerLineEdit->text(), AddrLineEdit->text(), request);
+    // The gaps of an ELF, HEX or S-record source: [Sys] Fill, as the command line's --profile reads it.
+    if (result.succeeded())
+        result = ReadFillField(ProfileSettings().fill(), request);
     if (result.succeeded())
         result = RunConversion(request);
     const QString message = ConversionMessage(result.status);

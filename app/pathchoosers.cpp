@@ -13,6 +13,13 @@ using FileDialogFunction = QString (*)(QWidget *, const QString &, const QString
                                        QString *, QFileDialog::Options);
 
 QString BinFilter() { return QStringLiteral("bin file(*.bin)"); }
+// A raw .bin first, as before; then the linker's addressed outputs, then anything.
+QString SourceFilter()
+{
+    return BinFilter()
+           + QStringLiteral(";;elf hex s19 file(*.elf *.axf *.out *.hex *.ihex *.s19 *.s28 *.s37 *.srec *.mot)"
+                            ";;all file(*)");
+}
 QString SaveCaption() { return QStringLiteral("保存"); }
 
 void ChoosePath(QWidget *window, QLineEdit *field, FileDialogFunction dialog,
@@ -28,7 +35,7 @@ void ChoosePath(QWidget *window, QLineEdit *field, FileDialogFunction dialog,
 
 void MainWindow::PBinButton()
 {
-    ChoosePath(this, PBinLineEdit, &QFileDialog::getOpenFileName, QStringLiteral("选择路径.bin"), BinFilter());
+    ChoosePath(this, PBinLineEdit, &QFileDialog::getOpenFileName, QStringLiteral("选择路径.bin"), SourceFilter());
 }
 
 void MainWindow::NBinButton()

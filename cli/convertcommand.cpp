@@ -8,11 +8,15 @@
 #include "messagetext.h"
 #include "profilechoice.h"
 #include "profilesettings.h"
+#include "regularfile.h"
 #include "settingswarnings.h"
 #include "standardoutputrecords.h"
+#include "sourceoptions.h"
+#include "sourcesummary.h"
 #include "stamptimechoice.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -53,15 +57,31 @@ CommandHelp ConvertHelp()
         "  vandrel-cli convert --profile 0 --time \"2026-12-09 14:30:00\"\n"
         "  vandrel-cli convert --source app.bin --image app_out.bin --hex app.hex --address 08000000 \\\n"
         "      --image-version 101 --byte-order big --json\n"
-        "  vandrel-cli convert --profile 0 --s19 - | ssh flasher 'load-srec'\n");
+        "  vandrel-cli convert --profile 0 --s19 - | ssh flasher 'load-srec'\n"
+        "  vandrel-cli convert --source build/app.elf --image app_out.bin --s19 app.s19 --hex app.hex \\\n"
+        "      --image-version 101 --fill FF --json\n");
     return help;
 }
 
+// Whether the source may give the start address itself: an addressed
+// source does; one that cannot be opened is left to the conversion to refuse.
+bool SourceMayGiveAddress(const QString &path, SourceFormat forced)
+{
+    QFile file;
+    if (!OpenRegularFile(file, path).isEmpty())
+        return true;
+    return ChooseSourceFormat(path, &file, forced).format != SourceFormat::Binary;
+}
+
 // The files are complete and in place whatever happens to the summary: say so.
-int PrintSummary(const ConversionRequest &request)
+int PrintSummary(const ConversionRequest &request, const ConversionResult &result)
 {
     QString error;
-    const QByteArray summary = ConversionSummaryJson(request, &error);
+    ConversionRequest written = request;
+    written.startAddress = result.startAddress;
+    QByteArray summary = ConversionSummaryJson(written, &error);
+    if (!summary.isEmpty())
+        summary = WithSourceFacts(summary, result.source);
     if (!summary.isEmpty() && WriteStandardOutput(summary, &error))
         return ExitSuccess;
     if (!summary.isEmpty() && StandardOutputClosedByReader())
@@ -73,7 +93,9 @@ int PrintSummary(const ConversionRequest &request)
 
 ConvertCommand::ConvertCommand()
     : m_source(QStringLiteral("source"),
-               QStringLiteral("Raw firmware image to read, e.g. firmware/app.bin."), QStringLiteral("FILE"))
+               QStringLiteral("Firmware to read: a raw image, e.g. firmware/app.bin, or the linker's ELF, "
+                                  "Intel HEX or S-record output, placed by its addresses (see --source-format)."),
+               QStringLiteral("FILE"))
     , m_image(QStringLiteral("image"),
               QStringLiteral("New stamped image to write, e.g. out/app_stamped.bin."), QStringLiteral("FILE"))
     , m_srecord(QStringLiteral("s19"),
@@ -85,15 +107,16 @@ ConvertCommand::ConvertCommand()
             QStringLiteral("FILE"))
     , m_address(QStringLiteral("address"),
                 QStringLiteral("Start address of the new image in the S-record and Intel HEX files, hexadecimal, "
-                               "e.g. 08000000."),
+                               "e.g. 08000000. An addressed source must start at this address + 32 (the header); "
+                               "without --address and --profile its first data address - 32 is taken."),
                 QStringLiteral("HEX"))
     , m_version(QStringLiteral("image-version"),
                 QStringLiteral("Software version stamped into the header, 0 to 65535, e.g. 101."),
                 QStringLiteral("N"))
     , m_profile(QStringLiteral("profile"),
                 QStringLiteral("Take the three paths of this profile of the settings file (its index from 0, "
-                               "or its name), and the address and version of its [Sys] section; options given "
-                               "here win. Relative paths are taken from the working directory, as in the "
+                               "or its name), and the address, version and fill (Fill) of its [Sys] section; "
+                               "options given here win. Relative paths are taken from the working directory, as in the "
                                "window. E.g. 0 or \"Controller A\"."),
                 QStringLiteral("INDEX|NAME"))
     , m_settings(QStringLiteral("settings"),
@@ -107,11 +130,17 @@ ConvertCommand::ConvertCommand()
     , m_json(QStringLiteral("json"),
              QStringLiteral("After a successful run, print what was written as one JSON object (format "
                             "vandrel-convert/1): paths, sizes, the image address, the header fields, the CRC "
-                            "trailer and the SHA-256 of each file."))
+                            "trailer and the SHA-256 of each file; for an addressed source also its format, data "
+                            "ranges, fill byte, filled ranges and entry address."))
+    , m_relocate(QStringLiteral("relocate"),
+                 QStringLiteral("Place an addressed source's data at start address + 32 even when it was linked "
+                                "at another address (for a bootloader that copies the payload). Without it such a "
+                                "source is refused."))
 {
     AddHelpOption(m_parser);
     m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,
-                         m_byteOrder, m_json});
+                         m_byteOrder, m_json, m_relocate});
+    m_parser.addOptions(m_sourceOptions.options());
 
     m_help = ConvertHelp();
 }
@@ -135,6 +164,8 @@ int ConvertCommand::run(const QStringList &arguments)
     if (const std::optional<int> status = readPathOptions())
         return *status;
     if (const std::optional<int> status = readProfile(request, fields))
+        return *status;
+    if (const std::optional<int> status = readSourceOptions(request, fields))
         return *status;
     if (const std::optional<int> status = readOptions(request, fields))
         return *status;
@@ -210,6 +241,17 @@ std::optional<int> ConvertCommand::readProfile(ConversionRequest &request, Field
     fields.address = {settings.startAddress(), where + QStringLiteral("Addr=") + Quoted(settings.startAddress()),
                       false};
     fields.version = {settings.version(), where + QStringLiteral("Ver=") + Quoted(settings.version()), false};
+    fields.fill = settings.fill();
+    return std::nullopt;
+}
+
+std::optional<int> ConvertCommand::readSourceOptions(ConversionRequest &request, const FieldTexts &fields) const
+{
+    SourceOptions &source = request.source;
+    if (const std::optional<int> status =
+            m_sourceOptions.read(m_parser, m_help.command, fields.fill, source.format, source.layout))
+        return status;
+    source.relocate = m_parser.isSet(m_relocate);
     return std::nullopt;
 }
 
@@ -266,10 +308,15 @@ std::optional<int> ConvertCommand::readOptions(ConversionRequest &request, Field
                                                                           {m_version, fields.version}};
     for (const auto &entry : values) {
         const QString name = OptionText(entry.first.names().constFirst());
-        if (m_parser.isSet(entry.first))
+        if (m_parser.isSet(entry.first)) {
             entry.second = {m_parser.value(entry.first), name + QLatin1Char(' ') + Quoted(m_parser.value(entry.first)),
                             true};
-        else if (!m_parser.isSet(m_profile))
+        } else if (&entry.first == &m_address && !m_parser.isSet(m_profile) && m_parser.isSet(m_source)
+                   && SourceMayGiveAddress(m_parser.value(m_source), request.source.format)) {
+            // Taken from the source's first data address.
+            request.source.startAddressFromSource = true;
+            entry.second = {QStringLiteral("0"), name, true};
+        } else if (!m_parser.isSet(m_profile))
             return missingOption(entry.first);
     }
     if (m_parser.isSet(m_srecord))
@@ -362,5 +409,5 @@ int ConvertCommand::convert(ConversionRequest &request, const QString &timeWarni
     if (toStandardOutput)
         return standardOutput.copyToStandardOutput(request.imagePath,
                                                    hex ? QStringLiteral("Intel HEX") : QStringLiteral("S-record"));
-    return m_parser.isSet(m_json) ? PrintSummary(request) : ExitSuccess;
+    return m_parser.isSet(m_json) ? PrintSummary(request, result) : ExitSuccess;
 }

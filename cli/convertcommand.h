@@ -4,6 +4,7 @@
 #include "commandparser.h"
 #include "conversion.h"
 #include "profilesettings.h"
+#include "sourceoptions.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -33,6 +34,7 @@ private:
     {
         FieldText address;
         FieldText version;
+        QString fill; // from the settings file; empty without one
     };
 
     // The steps of a run; each returns the exit status when the run ends there.
@@ -40,6 +42,7 @@ private:
     std::optional<int> readProfile(ConversionRequest &request, FieldTexts &fields) const;
     std::optional<int> refuseMissingKeys(const ProfileSettings &settings, const QString &settingsFile,
                                          int index) const;
+    std::optional<int> readSourceOptions(ConversionRequest &request, const FieldTexts &fields) const;
     std::optional<int> readOptions(ConversionRequest &request, FieldTexts &fields) const;
     std::optional<int> readFields(ConversionRequest &request, const FieldTexts &fields) const;
     std::optional<int> readStampTime(ConversionRequest &request, QString &warning) const;
@@ -61,6 +64,8 @@ private:
     QCommandLineOption m_time;
     QCommandLineOption m_byteOrder;
     QCommandLineOption m_json;
+    QCommandLineOption m_relocate;
+    SourceOptionSet m_sourceOptions;
 };
 
 #endif

@@ -55,7 +55,9 @@ InspectCommand::InspectCommand()
                  QStringLiteral("Also check this Intel HEX file against the image, e.g. out/app.hex (any tool's)."),
                  QStringLiteral("FILE"))
     , m_source(QStringLiteral("source"),
-               QStringLiteral("Also check that the image's payload equals this raw file byte for byte, e.g. build/app.bin."),
+               QStringLiteral("Also check that the image's payload equals this source: a raw file byte for byte, "
+                              "e.g. build/app.bin, or an ELF, Intel HEX or S-record file placed by address with its "
+                              "gaps filled, as convert places it."),
                QStringLiteral("FILE"))
     , m_address(QStringLiteral("address"),
                 QStringLiteral("With --s19 or --hex: the address of the image's first byte, hexadecimal, e.g. 08000000 "
@@ -67,11 +69,13 @@ InspectCommand::InspectCommand()
 {
     AddHelpOption(m_parser);
     m_parser.addOptions({m_srecord, m_intelHex, m_source, m_address, m_strict, m_json});
+    m_parser.addOptions(m_sourceOptions.options());
     m_parser.addPositionalArgument(QStringLiteral("IMAGE.bin"), QStringLiteral("The stamped image to check."));
 
     m_help.command = QStringLiteral("inspect");
     m_help.usage = QStringLiteral("IMAGE.bin [--s19 FILE.s19] [--hex FILE.hex] [--address HEX] [--strict]\n"
-                                  "       [--source RAW.bin] [--json]");
+                                  "       [--source FILE [--source-format FORMAT] [--fill HEX] [--crop START-END]]\n"
+                                  "       [--json]");
     m_help.description = QStringLiteral(
         "Prints the header fields and trailer of a stamped image and a verdict per check: magic in\n"
         "either byte order agreeing with the littleEndian field, length equal to the file size, header\n"
@@ -80,7 +84,8 @@ InspectCommand::InspectCommand()
         "record checksum; the data, collected by address, equal to the image placed at the address\n"
         "(first difference, gaps, overlaps with different bytes, data outside the image). Whether the\n"
         "file has this tool's own layout is noted, and fails only with --strict.\n"
-        "With --source: the payload equal to the raw file byte for byte.\n"
+        "With --source: the payload equal to the raw file byte for byte, or to an ELF, Intel HEX or\n"
+        "S-record source placed by address from its lowest data address, gaps filled (--fill).\n"
         "Exit status: 0 every check holds, 1 a check failed, a file cannot be read or the report\n"
         "cannot be written, 2 usage error.");
     m_help.examples = QStringLiteral(
@@ -88,7 +93,8 @@ InspectCommand::InspectCommand()
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --address 08000000 --strict\n"
         "  vandrel-cli inspect out/app_out.bin --hex objcopy.hex --s19 srec_cat.s19 --source build/app.bin\n"
         "  vandrel-cli inspect out/app_out.bin --s19 out/app.s19 --json\n"
-        "  ssh builder cat app.s19 | vandrel-cli inspect app_out.bin --s19 - --address 08000000\n");
+        "  ssh builder cat app.s19 | vandrel-cli inspect app_out.bin --s19 - --address 08000000\n"
+        "  vandrel-cli inspect out/app_out.bin --source build/app.elf --fill FF\n");
 }
 
 QString InspectCommand::help() const
@@ -141,7 +147,11 @@ std::optional<int> InspectCommand::readChoices(Choices &choices) const
                               m_help.command);
     }
     choices.strict = m_parser.isSet(m_strict);
-    return std::nullopt;
+    for (const QCommandLineOption &option : m_sourceOptions.options()) {
+        if (m_parser.isSet(option) && !m_parser.isSet(m_source))
+            return UsageError(QStringLiteral("--%1 needs --source").arg(option.names().constFirst()), m_help.command);
+    }
+    return m_sourceOptions.read(m_parser, m_help.command, QString(), choices.sourceFormat, choices.sourceLayout);
 }
 
 // Only a record file, read once from the start, can come from the standard
@@ -224,7 +234,10 @@ std::optional<int> InspectCommand::inspect(const Choices &choices, Files &files,
             return Unreadable(eitherName(report.intelHexPath), report.intelHex->readError);
     }
     if (m_parser.isSet(m_source)) {
-        report.source = CompareWithSource(&files.image, &files.source);
+        const SourceFormat format = ChooseSourceFormat(report.sourcePath, &files.source, choices.sourceFormat).format;
+        report.source = format == SourceFormat::Binary
+            ? CompareWithSource(&files.image, &files.source)
+            : CompareWithPlacedSource(&files.image, &files.source, format, choices.sourceLayout);
         if (!report.source->readError.isEmpty())
             return Unreadable(eitherName(report.sourcePath), report.source->readError);
     }

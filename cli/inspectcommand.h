@@ -4,6 +4,8 @@
 #include "commandparser.h"
 #include "inspectionreport.h"
 
+#include "sourceoptions.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -29,6 +31,8 @@ private:
         QString imagePath;
         std::optional<quint32> address;
         bool strict = false;
+        SourceFormat sourceFormat = SourceFormat::Auto;
+        SourceLayoutOptions sourceLayout;
     };
     struct Files;
 
@@ -47,6 +51,7 @@ private:
     QCommandLineOption m_address;
     QCommandLineOption m_strict;
     QCommandLineOption m_json;
+    SourceOptionSet m_sourceOptions;
 };
 
 #endif

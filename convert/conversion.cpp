@@ -11,6 +11,7 @@
 #include "outputfile.h"
 #include "platformfile.h"
 #include "regularfile.h"
+#include "sourcefields.h"
 #include "srecordwriter.h"
 #include "targetreplacement.h"
 
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -69,6 +71,8 @@ public:
     ConversionResult writeImage();
     ConversionResult writeRecordFiles();
     ConversionResult putInPlace();
+    // What a successful run wrote from the source.
+    void describe(ConversionResult &result) const;
 
 private:
     struct Output
@@ -79,6 +83,11 @@ private:
 
     ConversionResult checkSource();
     ConversionResult openSource();
+    ConversionResult placeSource();
+    ConversionResult layoutRefusal(const SourceFormatChoice &format) const;
+    ConversionResult checkSourceAddress();
+    ConversionResult checkImageSize(qint64 payloadSize) const;
+    ConversionResult writePlacedSource(QFile &image, const Output &output);
     ConversionResult checkOutput(OutputFile &file, const OutputRole &role);
     ConversionResult checkAgainstSettings(const Output &output) const;
     ConversionResult checkReservedNames() const;
@@ -99,6 +108,9 @@ private:
     std::optional<InterruptCleanup::Deferral> m_placement;
     QFile m_source;
     PlatformFile::ContentState m_sourceState;
+    quint32 m_startAddress = 0;
+    SourceFormatChoice m_format;
+    std::unique_ptr<SourceLayout> m_layout; // an addressed source, placed; none for a raw one
     OutputFile m_image;
     OutputFile m_srecords;
     OutputFile m_hex;
@@ -125,19 +137,103 @@ ConversionResult ConversionRun::checkSource()
     ConversionResult result = openSource();
     if (!result.succeeded())
         return result;
+    m_startAddress = m_request.startAddress;
+    m_format = ChooseSourceFormat(path, &m_source, m_request.source.format);
+    // Read once the outputs are known not to be the source nor held by a run.
+    if (m_format.format != SourceFormat::Binary)
+        return ConversionResult{};
+    if (m_request.source.startAddressFromSource)
+        return failure(ConversionStatus::AddressInvalid,
+                       QStringLiteral("source image %1 is a raw binary, which gives no address: give the start "
+                                      "address")
+                           .arg(Quoted(path)));
+    return checkImageSize(m_sourceState.size);
+}
 
-    const qint64 sourceSize = m_sourceState.size;
-    const qint64 imageSize = sourceSize + ImageLayout::FrameSize;
+ConversionResult ConversionRun::checkImageSize(qint64 payloadSize) const
+{
+    const qint64 imageSize = payloadSize + ImageLayout::FrameSize;
     if (imageSize > ImageLayout::MaxImageSize)
         return failure(ConversionStatus::SourceTooLarge,
                        QStringLiteral("source image %1 has %2 bytes; at most %3 fit the image's 32-bit length")
-                           .arg(Quoted(path), QString::number(sourceSize),
+                           .arg(Quoted(m_request.sourcePath), QString::number(payloadSize),
                                 QString::number(ImageLayout::MaxImageSize - ImageLayout::FrameSize)));
-    if (imageSize > AddressSpaceSize - m_request.startAddress)
+    if (imageSize > AddressSpaceSize - m_startAddress)
         return failure(ConversionStatus::AddressInvalid,
                        QStringLiteral("a new image of %1 bytes from start address %2 would run past 0xFFFFFFFF")
-                           .arg(QString::number(imageSize), HexNumber(m_request.startAddress, 8)));
+                           .arg(QString::number(imageSize), HexNumber(m_startAddress, 8)));
     return ConversionResult{};
+}
+
+// An addressed source is read whole into its filled payload, in memory
+// bounded by the span limit, before any output is made.
+ConversionResult ConversionRun::placeSource()
+{
+    if (m_format.format == SourceFormat::Binary)
+        return ConversionResult{};
+    m_layout = std::make_unique<SourceLayout>(m_format.format, m_request.source.layout);
+    if (!m_layout->read(&m_source))
+        return layoutRefusal(m_format);
+    ConversionResult result = sourceUnchanged();
+    if (result.succeeded())
+        result = checkSourceAddress();
+    if (result.succeeded())
+        result = checkImageSize(m_layout->size());
+    return result;
+}
+
+ConversionResult ConversionRun::layoutRefusal(const SourceFormatChoice &format) const
+{
+    const QString source = QStringLiteral("source image ") + Quoted(m_request.sourcePath);
+    const QString title = SourceFormatTitle(format.format);
+    const QString &cause = m_layout->faultText();
+    switch (m_layout->fault()) {
+    case SourceLayoutFault::ReadFailed:
+        return failure(ConversionStatus::SourceReadFailed, QStringLiteral("cannot read %1: %2").arg(source, cause));
+    case SourceLayoutFault::Malformed:
+        return failure(ConversionStatus::SourceFormatInvalid,
+                       format.byName ? QStringLiteral("%1 is named as %2 but is not a well-formed %2 file: %3")
+                                           .arg(source, title, cause)
+                                     : QStringLiteral("%1 is not a well-formed %2 file: %3").arg(source, title, cause));
+    case SourceLayoutFault::NoData:
+        return failure(ConversionStatus::SourceFormatInvalid, QStringLiteral("%1 (%2): %3").arg(source, title, cause));
+    case SourceLayoutFault::Overlap:
+        return failure(ConversionStatus::SourceOverlap, QStringLiteral("%1: %2").arg(source, cause));
+    case SourceLayoutFault::TooLarge:
+    case SourceLayoutFault::OutOfRange:
+    case SourceLayoutFault::None:
+        break;
+    }
+    return failure(ConversionStatus::SourceSpanTooLarge, QStringLiteral("%1: %2").arg(source, cause));
+}
+
+// The payload sits at start address + 32: an addressed source must have been
+// linked there, or be moved there on purpose.
+ConversionResult ConversionRun::checkSourceAddress()
+{
+    const quint32 first = m_layout->firstAddress();
+    const QString source = QStringLiteral("source image ") + Quoted(m_request.sourcePath);
+    if (m_request.source.startAddressFromSource) {
+        if (first < ImageLayout::HeaderSize)
+            return failure(ConversionStatus::AddressInvalid,
+                           QStringLiteral("%1 starts at %2, which leaves no room for the %3-byte header before it: "
+                                          "give the start address")
+                               .arg(source, HexNumber(first, 8))
+                               .arg(ImageLayout::HeaderSize));
+        m_startAddress = first - quint32(ImageLayout::HeaderSize);
+        return ConversionResult{};
+    }
+    const quint64 payloadAddress = quint64(m_startAddress) + ImageLayout::HeaderSize;
+    if (m_request.source.relocate || first == payloadAddress)
+        return ConversionResult{};
+    const QString wanted = first >= ImageLayout::HeaderSize
+        ? QStringLiteral("start address %1").arg(HexNumber(first - quint32(ImageLayout::HeaderSize), 8))
+        : QStringLiteral("a source linked at least %1 bytes above 0").arg(ImageLayout::HeaderSize);
+    return failure(ConversionStatus::SourceAddressMismatch,
+                   QStringLiteral("%1 starts at %2, but start address %3 puts the payload at 0x%4: give %5, "
+                                  "link the source at 0x%4, or relocate it explicitly")
+                       .arg(source, HexNumber(first, 8), HexNumber(m_startAddress, 8), HexDigits(payloadAddress, 8),
+                            wanted));
 }
 
 // Opened without waiting (a FIFO or device is refused by what it is), and
@@ -252,6 +348,8 @@ ConversionResult ConversionRun::checkInputs()
         result = checkReservedNames();
     if (result.succeeded())
         result = lockOutputs();
+    if (result.succeeded())
+        result = placeSource();
     return result;
 }
 
@@ -298,6 +396,26 @@ ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
     return sourceUnchanged();
 }
 
+ConversionResult ConversionRun::writePlacedSource(QFile &image, const Output &output)
+{
+    bool first = true;
+    const bool written = m_layout->forEachChunk([&](const quint8 *data, qint64 count) {
+        if (!WriteAll(&image, reinterpret_cast<const char *>(data), count))
+            return false;
+        if (first && m_hooks.afterFirstSourcePiece)
+            m_hooks.afterFirstSourcePiece();
+        first = false;
+        return true;
+    });
+    if (!written && !m_layout->readError().isEmpty())
+        return failure(ConversionStatus::SourceReadFailed,
+                       QStringLiteral("cannot read source image %1: %2")
+                           .arg(Quoted(m_request.sourcePath), m_layout->readError()));
+    if (!written)
+        return writeFailed(output, m_image.failure(QStringLiteral("a write was cut short")));
+    return sourceUnchanged();
+}
+
 ConversionResult ConversionRun::writeImage()
 {
     const Output &output = m_outputs.front();
@@ -308,7 +426,7 @@ ConversionResult ConversionRun::writeImage()
 
     if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
         return writeFailed(output, m_image.failure(QStringLiteral("the header could not be written")));
-    const ConversionResult copied = copySource(image, output);
+    const ConversionResult copied = m_layout ? writePlacedSource(image, output) : copySource(image, output);
     if (!copied.succeeded())
         return copied;
     if (!StampImage(&image, m_request.littleEndian, m_request.version, m_request.wallClock))
@@ -328,8 +446,8 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
                        QStringLiteral("%1 %2 %3").arg(roleName(*output.role), Quoted(file.path()), problem));
     QIODevice *image = &m_image.file();
     const RecordFileResult written = output.role == &HexRole
-        ? WriteIntelHex(image, m_request.startAddress, &file.file())
-        : WriteSRecords(image, m_request.startAddress, &file.file());
+        ? WriteIntelHex(image, m_startAddress, &file.file())
+        : WriteSRecords(image, m_startAddress, &file.file());
     switch (written) {
     case RecordFileResult::Written:
         break;
@@ -382,6 +500,19 @@ ConversionResult ConversionRun::putInPlace()
     return notPlaced(replaced);
 }
 
+void ConversionRun::describe(ConversionResult &result) const
+{
+    result.startAddress = m_startAddress;
+    if (!m_layout)
+        return;
+    SourceFacts &facts = result.source;
+    facts.format = m_layout->format();
+    facts.dataRanges = m_layout->dataRanges();
+    facts.filledRanges = m_layout->filledRanges();
+    facts.fill = m_layout->fill();
+    facts.entryAddress = m_layout->entryAddress();
+}
+
 ConversionResult ConversionRun::notPlaced(const ReplaceFailure &replaced) const
 {
     const auto output = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
@@ -413,6 +544,16 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
     return ConversionResult{};
 }
 
+ConversionResult ReadFillField(const QString &fillText, ConversionRequest &request)
+{
+    const std::optional<quint8> fill = ParseFillByte(fillText);
+    if (!fill)
+        return failure(ConversionStatus::FillInvalid,
+                       QStringLiteral("fill byte %1 is not a byte in hexadecimal (00 to FF)").arg(Quoted(fillText)));
+    request.source.layout.fill = *fill;
+    return ConversionResult{};
+}
+
 ConversionResult RunConversion(const ConversionRequest &request)
 {
     return RunConversion(request, ConversionHooks{});
@@ -428,5 +569,7 @@ ConversionResult RunConversion(const ConversionRequest &request, const Conversio
         result = run.writeRecordFiles();
     if (result.succeeded())
         result = run.putInPlace();
+    if (result.succeeded())
+        run.describe(result);
     return result;
 }

@@ -18,32 +18,6 @@ const RecordCheckNames Names{IntelHexCheckName::Lines(), IntelHexCheckName::Reco
 
 constexpr int TypeCount = StartLinearAddress + 1;
 
-// Data bytes each record type holds, beyond data records.
-int DataBytesOfType(quint8 type)
-{
-    switch (type) {
-    case EndOfFile:
-        return 0;
-    case ExtendedSegmentAddress:
-    case ExtendedLinearAddress:
-        return 2;
-    default: // the start addresses
-        return 4;
-    }
-}
-
-QString TypeFault(const IntelHexRecord &record)
-{
-    if (record.type >= TypeCount)
-        return QStringLiteral("record type %1 is not one of 00 to 05").arg(HexDigits(record.type, 2));
-    if (record.type != Data && record.count != DataBytesOfType(record.type))
-        return QStringLiteral("a type %1 record holds %2 data bytes, not %3")
-            .arg(HexDigits(record.type, 2))
-            .arg(record.count)
-            .arg(DataBytesOfType(record.type));
-    return QString();
-}
-
 QString TypesText(const std::array<qint64, TypeCount> &types)
 {
     QStringList parts;
@@ -80,7 +54,7 @@ public:
     static QString parse(const RecordLine &line, IntelHexRecord &record)
     {
         const QString fault = ParseIntelHexRecord(line.text, line.length, record);
-        return fault.isEmpty() ? TypeFault(record) : fault;
+        return fault.isEmpty() ? IntelHexTypeFault(record) : fault;
     }
     IntelHexLayoutCheck &layout() { return m_layout; }
     std::optional<qint64> endLine() const { return m_endLine; }

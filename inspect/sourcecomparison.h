@@ -2,6 +2,8 @@
 #define VANDREL_INSPECT_SOURCECOMPARISON_H
 
 #include "inspectioncheck.h"
+#include "sourceformat.h"
+#include "sourcelayout.h"
 
 #include <QString>
 #include <QVector>
@@ -33,5 +35,12 @@ struct SourceComparison
 // both read in chunks to the first difference. Both devices must be readable
 // at any offset.
 SourceComparison CompareWithSource(QIODevice *image, QIODevice *source);
+
+// Compares the payload with an addressed source (ELF, Intel HEX, S-records)
+// read from its start and placed by address with its gaps filled, as the
+// conversion places it; a source that cannot be placed fails the check with
+// the reason. The image must be readable at any offset.
+SourceComparison CompareWithPlacedSource(QIODevice *image, QIODevice *source, SourceFormat format,
+                                         const SourceLayoutOptions &options);
 
 #endif

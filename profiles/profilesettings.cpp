@@ -176,6 +176,11 @@ QString ProfileSettings::startAddress() const
     return value(QStringLiteral("Sys/Addr"), 0).toString();
 }
 
+QString ProfileSettings::fill() const
+{
+    return value(QStringLiteral("Sys/Fill"), QStringLiteral("FF")).toString();
+}
+
 QString ProfileSettings::version() const
 {
     return value(QStringLiteral("Sys/Ver"), 0).toString();
@@ -211,7 +216,8 @@ bool ProfileSettings::hasProfileSection(int index) const
 
 QVector<ProfileSettings::Trap> ProfileSettings::valueTraps(int profile) const
 {
-    static const QStringList systemKeys{QStringLiteral("Devs"), QStringLiteral("Addr"), QStringLiteral("Ver")};
+    static const QStringList systemKeys{QStringLiteral("Devs"), QStringLiteral("Addr"), QStringLiteral("Ver"),
+                                        QStringLiteral("Fill")};
     static const QRegularExpression profileSection(QStringLiteral("^Dev(0|[1-9][0-9]{0,8})$"));
     const int count = deviceCount();
     const auto wanted = [&](const QString &section, const QString &key) {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-// The read-only settings file "VandrelSet.ini": [Sys] Devs, Addr, Ver and one
+// The read-only settings file "VandrelSet.ini": [Sys] Devs, Addr, Ver, Fill and one
 // section Dev<i> (Name, PBin, NBin, NS19) per device profile, i from 0.
 
 inline QString SettingsFileName() { return QStringLiteral("VandrelSet.ini"); }
@@ -57,6 +57,7 @@ public:
     QStringList deviceNames() const;     // names of devices 0 .. deviceCount()-1
     QString startAddress() const;        // Sys/Addr, "0" when absent
     QString version() const;             // Sys/Ver, "0" when absent
+    QString fill() const;                // Sys/Fill, "FF" (erased flash) when absent
     ProfilePaths paths(int index) const;  // Dev<i>/PBin, NBin, NS19, "" when absent
 
     // The keys of profile index that the file does not give, of Name, PBin,

@@ -4,9 +4,25 @@
 #include "showncharacter.h"
 
 namespace {
+using namespace IntelHexLayout;
+
 // Count, two offset bytes, type and checksum.
 constexpr int FrameBytes = 5;
+
+// Data bytes each record type holds, beyond data records.
+int DataBytesOfType(quint8 type)
+{
+    switch (type) {
+    case EndOfFile:
+        return 0;
+    case ExtendedSegmentAddress:
+    case ExtendedLinearAddress:
+        return 2;
+    default: // the start addresses
+        return 4;
+    }
 }
+} // namespace
 
 quint8 IntelHexChecksum(quint8 type, quint16 offset, const quint8 *data, int count)
 {
@@ -52,5 +68,17 @@ QString ParseIntelHexRecord(const char *text, int length, IntelHexRecord &record
         record.data[size_t(i)] = HexByteAt(text + 9 + 2 * i);
     record.checksum = HexByteAt(text + 9 + 2 * record.count);
     record.computedChecksum = IntelHexChecksum(record.type, record.offset, record.data.data(), record.count);
+    return QString();
+}
+
+QString IntelHexTypeFault(const IntelHexRecord &record)
+{
+    if (record.type > StartLinearAddress)
+        return QStringLiteral("record type %1 is not one of 00 to 05").arg(HexDigits(record.type, 2));
+    if (record.type != Data && record.count != DataBytesOfType(record.type))
+        return QStringLiteral("a type %1 record holds %2 data bytes, not %3")
+            .arg(HexDigits(record.type, 2))
+            .arg(record.count)
+            .arg(DataBytesOfType(record.type));
     return QString();
 }

@@ -60,4 +60,9 @@ struct IntelHexRecord
 // type this tool does not know (the reader decides).
 QString ParseIntelHexRecord(const char *text, int length, IntelHexRecord &record);
 
+// What is wrong with a parsed record's type: one that is not 00 to 05, or a
+// record other than data whose data bytes are not the count its type holds.
+// Empty when it is right.
+QString IntelHexTypeFault(const IntelHexRecord &record);
+
 #endif

@@ -14,6 +14,7 @@ packages=(
     qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test: the tests also build with Qt 5
     clang libclang-rt-dev       # the sanitizer build and libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
+    binutils-arm-none-eabi      # ELF sources made from assembly in the tests, and their objcopy
     python3-intelhex            # another independent reader and writer of Intel HEX
     time                        # GNU time: peak memory in bench/cli-bench.py
     xvfb xauth xdotool          # the window smoke test and the run command

@@ -252,6 +252,8 @@ private slots:
     void conversionMatchesEngineAtItsStampTime();
     void conversionWarnings_data();
     void conversionWarnings();
+    void sourceGapsTakeTheSettingsFill_data();
+    void sourceGapsTakeTheSettingsFill();
 #ifdef Q_OS_LINUX
     void failedRunKeepsPreviousFiles();
 #endif
@@ -473,7 +475,11 @@ void TestMainWindow::chooserCancelKeepsText_data()
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<int>("acceptMode");
 
-    QTest::newRow("source") << 0 << QStringLiteral("选择路径.bin") << QStringList{"bin file(*.bin)"}
+    QTest::newRow("source") << 0 << QStringLiteral("选择路径.bin")
+                            << QStringList{"bin file(*.bin)",
+                                           "elf hex s19 file(*.elf *.axf *.out *.hex *.ihex *.s19 *.s28 *.s37 "
+                                           "*.srec *.mot)",
+                                           "all file(*)"}
                             << int(QFileDialog::AcceptOpen);
     QTest::newRow("new image") << 1 << QStringLiteral("保存") << QStringList{"bin file(*.bin)"}
                                << int(QFileDialog::AcceptSave);
@@ -652,6 +658,15 @@ void TestMainWindow::conversionWarnings_data()
                                          << QStringLiteral("生成.bin文件路径不正确！");
     QTest::newRow("S-record folder missing") << QStringList{source, image, "none/app.s19", "101", "08000000"}
                                              << QStringLiteral("生成.S19文件路径不正确！");
+    // S-record sources written in the row's fixture (see conversionWarnings).
+    QTest::newRow("source not well-formed") << QStringList{"fw/bad.hex", image, srecords, "101", "08000000"}
+                                            << QStringLiteral("原始文件格式不正确！");
+    QTest::newRow("source linked elsewhere") << QStringList{"fw/moved.s19", image, srecords, "101", "08000000"}
+                                             << QStringLiteral("原始文件地址与起始地址不符！");
+    QTest::newRow("source spanning 64 MiB and more") << QStringList{"fw/far.s19", image, srecords, "101", "08000000"}
+                                                     << QStringLiteral("原始文件地址范围过大！");
+    QTest::newRow("source overlapping itself") << QStringList{"fw/overlap.s19", image, srecords, "101", "08000000"}
+                                               << QStringLiteral("原始文件数据重叠且不一致！");
     if (QFile::exists(QStringLiteral("/dev/full"))) {
         QTest::newRow("image is a device") << QStringList{source, "/dev/full", srecords, "101", "08000000"}
                                            << QStringLiteral("生成.bin文件路径不正确！");
@@ -668,6 +683,11 @@ void TestMainWindow::conversionWarnings()
     QVERIFY(QDir().mkpath(QStringLiteral("fw")));
     QVERIFY(QDir().mkpath(QStringLiteral("out")));
     QVERIFY(WriteFile(QStringLiteral("fw/app.bin"), payload));
+    const QByteArray end = "S70500000000FA\n";
+    QVERIFY(WriteFile(QStringLiteral("fw/bad.hex"), "not Intel HEX\n"));
+    QVERIFY(WriteFile(QStringLiteral("fw/moved.s19"), "S3090800010001020304E3\n" + end));
+    QVERIFY(WriteFile(QStringLiteral("fw/far.s19"), "S3090800002001020304C4\nS3090C00002005060708B0\n" + end));
+    QVERIFY(WriteFile(QStringLiteral("fw/overlap.s19"), "S3090800002001020304C4\nS307080000220305C6\n" + end));
 
     const MainWindow window;
     const WindowWidgets w = widgetsOf(window);
@@ -688,6 +708,42 @@ void TestMainWindow::conversionWarnings()
     QCOMPARE(ReadFile(QStringLiteral("fw/app.bin")), payload);
     // The run reads the fields and leaves them as they were.
     QCOMPARE(w.texts().mid(1), (QStringList{fields.at(4), fields.at(3), fields.at(0), fields.at(1), fields.at(2)}));
+}
+
+void TestMainWindow::sourceGapsTakeTheSettingsFill_data()
+{
+    QTest::addColumn<QByteArray>("fillLine");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("payload"); // empty when nothing is written
+
+    QTest::newRow("no Fill: erased flash") << QByteArray() << QStringLiteral("转换成功！")
+                                          << QByteArray::fromHex("01FF03");
+    QTest::newRow("Fill=00") << QByteArray("Fill=00\n") << QStringLiteral("转换成功！")
+                             << QByteArray::fromHex("010003");
+    QTest::newRow("Fill not a byte") << QByteArray("Fill=zz\n") << QStringLiteral("填充字节不正确！")
+                                     << QByteArray();
+}
+
+// An S-record source with a one-byte gap, converted as the profile says.
+void TestMainWindow::sourceGapsTakeTheSettingsFill()
+{
+    QFETCH(QByteArray, fillLine);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, payload);
+    QVERIFY(QDir().mkpath(QStringLiteral("fw")));
+    QVERIFY(QDir().mkpath(QStringLiteral("out")));
+    QVERIFY(WriteFile(QStringLiteral("fw/app.s19"), "S3060800002001D0\nS3060800002203CC\nS70500000000FA\n"));
+    QVERIFY(WriteFile(SettingsFileName, "[Sys]\nDevs=1\nAddr=08000000\nVer=101\n" + fillLine
+                                            + "[Dev0]\nName=A\nPBin=fw/app.s19\nNBin=out/app.bin\nNS19=out/app.s19\n"));
+    const MainWindow window;
+    const WindowWidgets w = widgetsOf(window);
+    QVERIFY(w.complete());
+
+    const MessageBoxSeen box = clickAndReadMessageBox(w.convert);
+    QVERIFY(box.shown);
+    QCOMPARE(box.text, message);
+    const QByteArray image = ReadFile(QStringLiteral("out/app.bin"));
+    QCOMPARE(image.mid(ImageLayout::HeaderSize, image.size() - ImageLayout::FrameSize), payload);
 }
 
 #ifdef Q_OS_LINUX

@@ -37,15 +37,17 @@ complete_line() {
 complete_line "--help --version convert inspect profiles " ""
 complete_line "convert " conv
 complete_line "--s19-path --settings --source-path " profiles --s
-complete_line "--s19 --settings --source " convert --image-version 101 --s
+complete_line "--s19 --settings --source --source-format " convert --image-version 101 --s
 # Each command's own options, not another's.
 complete_line "--json " inspect x.bin --j
 complete_line "" inspect x.bin --image-v
 complete_line "--image-version " convert --image-v
-complete_line "fw/app.bin " convert --source fw/
+# A source may be the linker's ELF, Intel HEX or S-records as well.
+complete_line "fw/app.bin fw/app.hex fw/app.s19 " convert --source fw/
 complete_line "fw/app.s19 " convert --s19 fw/
 complete_line "fw/app.hex " convert --hex fw/
 complete_line "big " convert --byte-order b
+complete_line "elf " convert --source-format e
 complete_line "VandrelSet.ini " convert --settings V
 complete_line "firmware fw out " inspect ""
 complete_line "0 1 2 " convert --settings VandrelSet.ini --profile ""

@@ -108,6 +108,29 @@ run_case s19-is-source source_file 1 convert --source src.bin --image out.bin --
 damaged() { random_file out.bin 300 11; }
 run_case inspect-random-bytes damaged 1 inspect out.bin
 
+echo "cross-check: sources from the linker"
+# Made on the Linux side by binutils and srecord, the same bytes for both.
+hex_source() { random_file raw.bin 5000 18; objcopy -I binary -O ihex --change-addresses=0x08000020 raw.bin src.hex; }
+srec_source() { random_file raw.bin 5000 19; srec_cat raw.bin -binary -offset 0x08000020 -o src.s19 -motorola -obs=23; }
+source_args=(--image out.bin --s19 out.s19 --hex out.hex --image-version 1 --time "$time")
+run_case hex-source hex_source 0 convert --source src.hex "${source_args[@]}" --json
+run_case srec-source-fill-00 srec_source 0 convert --source src.s19 "${source_args[@]}" --fill 00 --json
+run_case misplaced-source hex_source 1 convert --source src.hex "${source_args[@]}" --address 08000100
+run_case runaway-source srec_source 1 convert --source src.s19 "${source_args[@]}" --max-size 1K
+copy_placed() { hex_source; cp "$work/linux/hex-source/out.bin" .; }
+run_case inspect-placed-source copy_placed 0 inspect out.bin --source src.hex --json
+if command -v arm-none-eabi-ld >/dev/null; then
+    elf_source() {
+        random_file raw.bin 4000 20
+        echo 'SECTIONS { .data 0x08000020 : { *(.data) } }' >app.ld
+        arm-none-eabi-objcopy -I binary -O elf32-littlearm -B arm \
+            --rename-section .data=.data,alloc,load,contents raw.bin raw.o
+        arm-none-eabi-ld -T app.ld raw.o -o src.elf
+    }
+    run_case elf-source elf_source 0 convert --source src.elf "${source_args[@]}" --json
+    run_case relocatable-elf elf_source 1 convert --source raw.o --source-format elf "${source_args[@]}"
+fi
+
 echo "cross-check: the example profiles and Chinese names"
 examples_copy() { cp -R "$examples"/. .; rm -f out/*.bin out/*.s19; }
 run_case profiles examples_copy 0 profiles

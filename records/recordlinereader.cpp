@@ -1,6 +1,6 @@
 #include "recordlinereader.h"
 
-#include "messagetext.h"
+#include "hexdigits.h"
 
 #include <QIODevice>
 
