@@ -109,6 +109,8 @@ void Verifier::checkSignature(const QByteArray &manifest)
         problem = QStringLiteral("the manifest is not signed (no signature file)");
     else if (problem.isEmpty())
         problem = CheckSignatureFile(manifest, signature, key);
+    if (!problem.isEmpty())
+        problem += QStringLiteral(" (the signature of manifest %1)").arg(Quoted(m_request.manifestPath));
     m_result.files << verdict(path, QStringLiteral("signature"), problem.isEmpty() ? VerifiedFile::Ok : VerifiedFile::Failed,
                               problem);
 }

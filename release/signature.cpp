@@ -147,6 +147,6 @@ QString CheckSignatureFile(const QByteArray &message, const QByteArray &signatur
     if (crypto_sign_verify_detached(bytes(payload, 2 + KeyNumberSize), bytes(message), quint64(message.size()),
                                     bytes(key.key))
         != 0)
-        return QStringLiteral("does not match the manifest");
+        return QStringLiteral("does not match the signed file");
     return QString();
 }

@@ -133,8 +133,8 @@ void TestSignature::damagedSignaturesRefused_data()
     QTest::addColumn<QString>("damage");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("message changed by one byte") << "message" << "does not match the manifest";
-    QTest::newRow("signature bit flipped") << "signature bit" << "does not match the manifest";
+    QTest::newRow("message changed by one byte") << "message" << "does not match the signed file";
+    QTest::newRow("signature bit flipped") << "signature bit" << "does not match the signed file";
     QTest::newRow("another key's signature") << "other key" << "was made with another key";
     QTest::newRow("empty file") << "empty" << "is not in signify's format";
     QTest::newRow("no comment line") << "no comment" << "is not in signify's format";
