@@ -8,7 +8,8 @@
 set(VANDREL_PACKAGE_MAINTAINER "Vandrel developers <vandrel@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
 
-set(vandrel_man_pages vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect)
+set(vandrel_man_pages vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect vandrel-cli-release
+    vandrel-cli-verify vandrel-cli-keygen)
 if(VANDREL_BUILD_GUI)
     list(APPEND vandrel_man_pages vandrel)
 endif()
@@ -20,6 +21,12 @@ vandrel_add_man_page(vandrel-cli-profiles vandrel-cli cli "list the device profi
     COMMAND profiles SEE_ALSO ${vandrel_man_pages})
 vandrel_add_man_page(vandrel-cli-inspect vandrel-cli cli "check a stamped firmware image and its S-record file"
     COMMAND inspect SEE_ALSO ${vandrel_man_pages})
+vandrel_add_man_page(vandrel-cli-release vandrel-cli cli "convert every device profile as one set, with a signed manifest"
+    COMMAND release SEE_ALSO ${vandrel_man_pages})
+vandrel_add_man_page(vandrel-cli-verify vandrel-cli cli "check a Vandrel release against its manifest and signature"
+    COMMAND verify SEE_ALSO ${vandrel_man_pages})
+vandrel_add_man_page(vandrel-cli-keygen vandrel-cli cli "make a key pair for signing Vandrel releases"
+    COMMAND keygen SEE_ALSO ${vandrel_man_pages})
 if(VANDREL_BUILD_GUI)
     vandrel_add_man_page(vandrel vandrel window "stamp firmware images and write their S-record files, in a window"
         SEE_ALSO ${vandrel_man_pages})
@@ -98,13 +105,19 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENTS_ALL cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME vandrel-cli)
+# libsodium (release signatures) comes in through dpkg-shlibdeps, as Qt does;
+# signify-openbsd checks a signature without Vandrel.
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "libsodium23")
+set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "signify-openbsd")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "stamp firmware images and write their S-record files (command line)
 vandrel-cli prepares a microcontroller firmware image for an update: from a
 raw image (.bin) it writes a new image with a 32-byte stamped header and a
 CRC-16 trailer, and a Motorola S-record file (.s19) or an Intel HEX file of
 it. It reads device profiles from VandrelSet.ini, and checks a stamped image
-and its S-record file before they are flashed. It needs QtCore only.")
+and its S-record file before they are flashed. It releases every profile at
+once with a manifest of SHA-256 hashes and an Ed25519 signature that
+signify-openbsd checks. It needs QtCore and libsodium only.")
 
 if(VANDREL_BUILD_GUI)
     list(APPEND CPACK_COMPONENTS_ALL window)
