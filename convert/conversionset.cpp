@@ -40,6 +40,7 @@ private:
     ConversionResult runMember(std::size_t index);
     ConversionResult placeAll();
     ConversionResult checkOwnFiles();
+    void waitForMemberWork() const;
     ConversionResult writeAddedFiles();
     ConversionResult setRemovedAside();
     void giveRemovedBack(QString *notRestored);
@@ -96,7 +97,12 @@ ConversionResult SetRun::runMember(std::size_t index)
     hooks.rename = m_set.rename;
     hooks.placeTogether = [this, index](const std::vector<OutputFile *> &outputs) {
         m_written.push_back(outputs);
-        return runMember(index + 1);
+        if (m_set.memberWritten)
+            m_set.memberWritten(index, outputs);
+        const ConversionResult result = runMember(index + 1);
+        // These files are closed or removed once this returns.
+        waitForMemberWork();
+        return result;
     };
     ConversionResult result = RunConversion(m_set.members[index].request, hooks);
     if (!result.succeeded() && !m_labelled) {
@@ -106,8 +112,15 @@ ConversionResult SetRun::runMember(std::size_t index)
     return result;
 }
 
+void SetRun::waitForMemberWork() const
+{
+    if (m_set.waitForMemberWork)
+        m_set.waitForMemberWork();
+}
+
 ConversionResult SetRun::writeAddedFiles()
 {
+    waitForMemberWork();
     QList<QByteArray> contents;
     if (m_set.makeAddedFiles) {
         const QString problem = m_set.makeAddedFiles(m_written, &contents);

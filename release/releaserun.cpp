@@ -12,6 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <deque>
+#include <future>
+#include <system_error>
+#include <vector>
+
 namespace {
 const char CalendarFormat[] = "yyyy-MM-dd HH:mm:ss";
 
@@ -55,9 +60,19 @@ ReleaseManifest manifestFrame(const ReleaseRequest &release, QString *error)
     return manifest;
 }
 
-// The header, the trailer and the hashes of a written image; the source is
-// the payload, exactly the bytes that were stamped.
-QString readImage(QFile &image, ManifestProfile &profile)
+// What one member's written files hold: the image's header and trailer, and
+// the size and SHA-256 of each output and of the source, which is the
+// image's payload, exactly the bytes that were stamped.
+struct WrittenFacts
+{
+    QString error;
+    ImageHeader header;
+    quint16 crc = 0;
+    FileHash source;
+    std::vector<FileHash> outputs;
+};
+
+QString readImage(QFile &image, WrittenFacts &facts)
 {
     HeaderBytes header{};
     TrailerBytes trailer{};
@@ -67,37 +82,86 @@ QString readImage(QFile &image, ManifestProfile &profile)
         || !image.seek(size - ImageLayout::TrailerSize)
         || image.read(reinterpret_cast<char *>(trailer.data()), ImageLayout::TrailerSize) != ImageLayout::TrailerSize)
         return image.errorString();
-    profile.header = DecodeImageHeader(header, StoredByteOrder(header));
-    profile.crc = DecodeImageTrailer(trailer).crc;
+    facts.header = DecodeImageHeader(header, StoredByteOrder(header));
+    facts.crc = DecodeImageTrailer(trailer).crc;
     FileHash hash;
     const QString problem = HashDevice(&image, &hash, ImageLayout::HeaderSize, size - ImageLayout::TrailerSize);
-    if (!problem.isEmpty())
-        return problem;
-    profile.outputs[0].size = hash.size;
-    profile.outputs[0].sha256 = hash.sha256;
-    profile.source.size = hash.size - ImageLayout::FrameSize;
-    profile.source.sha256 = hash.spanSha256;
-    return QString();
+    facts.outputs.push_back(hash);
+    facts.source = FileHash{hash.size - ImageLayout::FrameSize, hash.spanSha256, QByteArray()};
+    return problem;
 }
 
-QString completeManifest(ReleaseManifest &manifest, const WrittenOutputs &written)
+WrittenFacts readWritten(const std::vector<OutputFile *> &files)
+{
+    WrittenFacts facts;
+    for (std::size_t k = 0; k < files.size() && facts.error.isEmpty(); ++k) {
+        FileHash hash;
+        const QString problem = k == 0 ? readImage(files[k]->file(), facts) : HashDevice(&files[k]->file(), &hash);
+        if (k > 0)
+            facts.outputs.push_back(hash);
+        if (!problem.isEmpty())
+            facts.error = QStringLiteral("cannot read back %1: %2").arg(Quoted(files[k]->path()), problem);
+    }
+    return facts;
+}
+
+// Reads each member's written files on a thread of its own while the next
+// member converts: hashing every byte is most of a release's own cost, and
+// the conversion leaves a core free while it waits for the disk.
+class WrittenHashing
+{
+public:
+    explicit WrittenHashing(std::size_t members) : m_facts(members) {}
+    ~WrittenHashing() { waitAll(); }
+    WrittenHashing(const WrittenHashing &) = delete;
+    WrittenHashing &operator=(const WrittenHashing &) = delete;
+
+    void start(std::size_t member, const std::vector<OutputFile *> &outputs)
+    {
+        // Two at a time at most: more would only compete for the cores.
+        if (m_pending.size() >= MaxPending) {
+            m_pending.front().wait();
+            m_pending.pop_front();
+        }
+        WrittenFacts &facts = m_facts[member];
+        try {
+            m_pending.push_back(std::async(std::launch::async, [&facts, outputs]() { facts = readWritten(outputs); }));
+        } catch (const std::system_error &) {
+            facts = readWritten(outputs); // no thread to be had: here, then
+        }
+    }
+
+    void waitAll()
+    {
+        for (std::future<void> &pending : m_pending)
+            pending.wait();
+        m_pending.clear();
+    }
+
+    const WrittenFacts &facts(std::size_t member) const { return m_facts[member]; }
+
+private:
+    static constexpr std::size_t MaxPending = 2;
+    std::vector<WrittenFacts> m_facts;
+    std::deque<std::future<void>> m_pending;
+};
+
+QString completeManifest(ReleaseManifest &manifest, const WrittenHashing &hashing)
 {
     for (int i = 0; i < manifest.profiles.size(); ++i) {
         ManifestProfile &profile = manifest.profiles[i];
-        const std::vector<OutputFile *> &files = written[std::size_t(i)];
-        if (files.size() != std::size_t(profile.outputs.size()))
+        const WrittenFacts &facts = hashing.facts(std::size_t(i));
+        if (!facts.error.isEmpty())
+            return facts.error;
+        if (facts.outputs.size() != std::size_t(profile.outputs.size()))
             return QStringLiteral("profile %1 wrote other files than asked").arg(profile.index);
+        profile.header = facts.header;
+        profile.crc = facts.crc;
+        profile.source.size = facts.source.size;
+        profile.source.sha256 = facts.source.sha256;
         for (int k = 0; k < profile.outputs.size(); ++k) {
-            OutputFile &file = *files[std::size_t(k)];
-            FileHash hash;
-            const QString problem =
-                k == 0 ? readImage(file.file(), profile) : HashDevice(&file.file(), &hash);
-            if (!problem.isEmpty())
-                return QStringLiteral("cannot read back %1: %2").arg(Quoted(file.path()), problem);
-            if (k > 0) {
-                profile.outputs[k].size = hash.size;
-                profile.outputs[k].sha256 = hash.sha256;
-            }
+            profile.outputs[k].size = facts.outputs[std::size_t(k)].size;
+            profile.outputs[k].sha256 = facts.outputs[std::size_t(k)].sha256;
         }
     }
     return QString();
@@ -136,8 +200,13 @@ QString RunRelease(const ReleaseRequest &release)
     else
         set.removed.push_back({signaturePath, QStringLiteral("earlier signature")});
     set.rename = release.rename;
-    set.makeAddedFiles = [&](const WrittenOutputs &written, QList<QByteArray> *contents) {
-        const QString problem = completeManifest(manifest, written);
+    WrittenHashing hashing(release.profiles.size());
+    set.memberWritten = [&hashing](std::size_t member, const std::vector<OutputFile *> &outputs) {
+        hashing.start(member, outputs);
+    };
+    set.waitForMemberWork = [&hashing]() { hashing.waitAll(); };
+    set.makeAddedFiles = [&](const WrittenOutputs &, QList<QByteArray> *contents) {
+        const QString problem = completeManifest(manifest, hashing);
         if (!problem.isEmpty())
             return problem;
         const QByteArray json = ManifestJson(manifest);
