@@ -59,6 +59,11 @@ QJsonValue Replaced(const QJsonValue &node, QStringList path, const QJsonValue &
         object.insert(step, changed);
     return object;
 }
+// SampleManifest as written: %1 to %4 the SHA-256 texts of the source,
+// image, S-record file and settings, %5 the header checksum, %6 the profile.
+// Defined after the test class: moc misreads raw strings before it.
+QString ExpectedManifest();
+QString ExpectedProfile();
 } // namespace
 
 class TestManifest : public QObject
@@ -74,11 +79,10 @@ private slots:
     void hostileDocumentsRefused();
 };
 
-// The whole text: the format first, keys in their order, numbers as numbers,
-// hex fields at their widths, UTF-8 names escaped only where JSON must.
-void TestManifest::writesFixedOrder()
+namespace {
+QString ExpectedManifest()
 {
-    const QByteArray expected = QStringLiteral(R"({
+    return QStringLiteral(R"({
   "format": "vandrel-release/1",
   "tool": {
     "name": "vandrel-cli",
@@ -94,7 +98,15 @@ void TestManifest::writesFixedOrder()
     "sha256": "%4"
   },
   "profiles": [
-    {
+%6
+  ]
+}
+)");
+}
+
+QString ExpectedProfile()
+{
+    return QStringLiteral(R"(    {
       "index": 2,
       "name": "显示\"面板\"",
       "source": {
@@ -130,10 +142,15 @@ void TestManifest::writesFixedOrder()
           "sha256": "%3"
         }
       ]
-    }
-  ]
+    })");
 }
-)")
+} // namespace
+
+// The whole text: the format first, keys in their order, numbers as numbers,
+// hex fields at their widths, UTF-8 names escaped only where JSON must.
+void TestManifest::writesFixedOrder()
+{
+    const QByteArray expected = QString(ExpectedManifest()).replace(QStringLiteral("%6"), ExpectedProfile())
                                   .arg(QString::fromLatin1(SourceSha), QString::fromLatin1(ImageSha),
                                        QString::fromLatin1(RecordsSha), QString::fromLatin1(SettingsSha))
                                   .arg(QStringLiteral("%1")
