@@ -105,9 +105,8 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENTS_ALL cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME vandrel-cli)
-# libsodium (release signatures) comes in through dpkg-shlibdeps, as Qt does;
-# signify-openbsd checks a signature without Vandrel.
-set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "libsodium23")
+# libsodium (release signatures) comes in through dpkg-shlibdeps, as Qt
+# does; signify-openbsd checks a signature without Vandrel.
 set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "signify-openbsd")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "stamp firmware images and write their S-record files (command line)
