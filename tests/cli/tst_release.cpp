@@ -231,11 +231,20 @@ void TestRelease::tamperedFilesFail()
     release();
     const QString target = path(file);
     if (how == QLatin1String("byte")) {
-        // In the manifest, a byte of the first SHA-256: still a valid document.
-        const QByteArray contents = ReadFile(target);
-        const int offset = file.endsWith(QLatin1String(".json")) ? contents.indexOf("\"sha256\": \"") + 12
-                                                                 : int(contents.size() / 2);
-        QVERIFY(WriteFile(target, Flipped(contents, offset)));
+        QByteArray contents = ReadFile(target);
+        if (file.endsWith(QLatin1String(".sig"))) {
+            // Another base64 digit inside the signature's own 64 bytes, so
+            // that it still decodes: only the signature is wrong.
+            const int offset = contents.indexOf('\n') + 1 + 40;
+            contents[offset] = contents.at(offset) == 'A' ? 'B' : 'A';
+        } else if (file.endsWith(QLatin1String(".json"))) {
+            // A digit of the first SHA-256 that stays a digit: still a valid document.
+            const int offset = contents.indexOf("\"sha256\": \"") + 12;
+            contents[offset] = contents.at(offset) == '0' ? '1' : '0';
+        } else {
+            contents = Flipped(contents, int(contents.size() / 2));
+        }
+        QVERIFY(WriteFile(target, contents));
     } else if (how == QLatin1String("missing")) {
         QVERIFY(QFile::remove(target));
     } else {
