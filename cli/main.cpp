@@ -2,7 +2,10 @@
 #include "clioutput.h"
 #include "convertcommand.h"
 #include "inspectcommand.h"
+#include "keygencommand.h"
 #include "profilescommand.h"
+#include "releasecommand.h"
+#include "verifycommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -28,6 +31,9 @@ QString overview()
         "  convert    write a stamped image and its S-record file\n"
         "  profiles   list the device profiles of a settings file\n"
         "  inspect    check a stamped image and, optionally, its S-record or Intel HEX file and source\n"
+        "  release    convert several profiles as one set, with a manifest and, optionally, its signature\n"
+        "  verify     check a release against its manifest and signature\n"
+        "  keygen     make a key pair for signing releases\n"
         "\n"
         "Options:\n"
         "  -h, --help     Displays this help: every command and option.\n"
@@ -62,6 +68,9 @@ int main(int argc, char *argv[])
     ConvertCommand convert;
     ProfilesCommand profiles;
     InspectCommand inspect;
+    ReleaseCommand release;
+    VerifyCommand verify;
+    KeygenCommand keygen;
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
@@ -73,16 +82,23 @@ int main(int argc, char *argv[])
         return profiles.run(rest);
     if (command == QLatin1String("inspect"))
         return inspect.run(rest);
+    if (command == QLatin1String("release"))
+        return release.run(rest);
+    if (command == QLatin1String("verify"))
+        return verify.run(rest);
+    if (command == QLatin1String("keygen"))
+        return keygen.run(rest);
 
     if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
         const QString separator(QStringLiteral("\n"));
         return PrintStandardOutput(overview() + separator + convert.help() + separator + profiles.help() + separator
-                                   + inspect.help());
+                                   + inspect.help() + separator + release.help() + separator + verify.help()
+                                   + separator + keygen.help());
     }
     if (command == QLatin1String("-v") || command == QLatin1String("--version"))
         return PrintStandardOutput(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
                                                                  QCoreApplication::applicationVersion()));
     if (command.isEmpty())
-        return UsageError(QStringLiteral("no command given (convert, profiles or inspect)"));
-    return UsageError(QStringLiteral("unknown command \"%1\" (convert, profiles or inspect)").arg(command));
+        return UsageError(QStringLiteral("no command given (convert, profiles, inspect, release, verify or keygen)"));
+    return UsageError(QStringLiteral("unknown command \"%1\" (convert, profiles, inspect, release, verify or keygen)").arg(command));
 }

@@ -8,7 +8,8 @@
 set(VANDREL_PACKAGE_MAINTAINER "Vandrel developers <vandrel@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
 
-foreach(page vandrel-cli.1 vandrel-cli-convert.1 vandrel-cli-profiles.1 vandrel-cli-inspect.1 VandrelSet.ini.5)
+foreach(page vandrel-cli.1 vandrel-cli-convert.1 vandrel-cli-profiles.1 vandrel-cli-inspect.1 vandrel-cli-release.1
+             vandrel-cli-verify.1 vandrel-cli-keygen.1 VandrelSet.ini.5)
     vandrel_add_written_man_page(${page} cli)
 endforeach()
 if(VANDREL_BUILD_GUI)
@@ -89,13 +90,18 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENTS_ALL cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME vandrel-cli)
+# libsodium (release signatures) comes in through dpkg-shlibdeps, as Qt
+# does; signify-openbsd checks a signature without Vandrel.
+set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "signify-openbsd")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "stamp firmware images and write their S-record files (command line)
 vandrel-cli prepares a microcontroller firmware image for an update: from a
 raw image (.bin) it writes a new image with a 32-byte stamped header and a
 CRC-16 trailer, and a Motorola S-record file (.s19) or an Intel HEX file of
 it. It reads device profiles from VandrelSet.ini, and checks a stamped image
-and its S-record file before they are flashed. It needs QtCore only.")
+and its S-record file before they are flashed. It releases every profile at
+once with a manifest of SHA-256 hashes and an Ed25519 signature that
+signify-openbsd checks. It needs QtCore and libsodium only.")
 
 if(VANDREL_BUILD_GUI)
     list(APPEND CPACK_COMPONENTS_ALL window)

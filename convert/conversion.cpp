@@ -489,6 +489,8 @@ ConversionResult ConversionRun::putInPlace()
     }
     if (!result.succeeded())
         return result;
+    if (m_hooks.placeTogether)
+        return m_hooks.placeTogether(files);
     // An interrupt waits until the set is in place or rolled back, and
     // the locks are released.
     m_placement.emplace();

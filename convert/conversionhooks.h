@@ -5,6 +5,7 @@
 #include "targetreplacement.h"
 
 #include <functional>
+#include <vector>
 
 // Points inside a run at which a caller can act: what another program could
 // do at that moment (rewrite the source, make a rename fail), done at a known
@@ -15,6 +16,10 @@ struct ConversionHooks
     std::function<void()> afterFirstSourcePiece;
     // Puts the outputs in place and gives targets their previous files back.
     RenameFunction rename;
+    // When set, the run hands its written outputs (in placing order) to it
+    // instead of putting them in place itself, and returns what it returns:
+    // a set of runs places every run's outputs at once.
+    std::function<ConversionResult(const std::vector<OutputFile *> &outputs)> placeTogether;
 };
 
 ConversionResult RunConversion(const ConversionRequest &request, const ConversionHooks &hooks);

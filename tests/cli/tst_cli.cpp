@@ -1810,9 +1810,11 @@ void TestCli::helpShowsEveryOption()
     QCOMPARE(help.exitCode, 0);
     for (const char *option : {"--source", "--image", "--s19", "--hex", "--byte-order", "--address",
                                "--image-version", "--profile", "--settings", "--time", "SOURCE_DATE_EPOCH", "--json",
-                               "--source-path", "--image-path", "--s19-path", "--version", "--strict", "Exit status"})
+                               "--source-path", "--image-path", "--s19-path", "--version", "--strict", "Exit status",
+                               "--manifest", "--sign", "--public-key", "--require-sources", "--secret", "--public"})
         QVERIFY2(help.out.contains(option), option);
-    QCOMPARE(help.out.count("Examples:"), 3);
+    // One section per command: convert, profiles, inspect, release, verify, keygen.
+    QCOMPARE(help.out.count("Examples:"), 6);
     QVERIFY(!help.out.contains("--help-all"));
 
     const CliRun version = run({QStringLiteral("--version")});

@@ -35,6 +35,7 @@ done
 cli_depends=$(field "$cli_deb" Depends)
 echo "vandrel-cli depends on: $cli_depends"
 grep -Eq 'libqt[56]core' <<<"$cli_depends" || fail "vandrel-cli does not depend on QtCore"
+grep -Eq 'libsodium' <<<"$cli_depends" || fail "vandrel-cli does not depend on libsodium"
 grep -Eqi 'gui|widgets|font|vandrel' <<<"$cli_depends" && fail "vandrel-cli depends on more than QtCore: $cli_depends"
 
 window_depends=$(field "$window_deb" Depends)
@@ -54,7 +55,9 @@ expect() {
 for path in /usr/bin/vandrel-cli /usr/share/doc/vandrel-cli/copyright \
     /usr/share/bash-completion/completions/vandrel-cli /usr/share/man/man1/vandrel-cli.1.gz \
     /usr/share/man/man1/vandrel-cli-convert.1.gz /usr/share/man/man1/vandrel-cli-profiles.1.gz \
-    /usr/share/man/man1/vandrel-cli-inspect.1.gz /usr/share/man/man5/VandrelSet.ini.5.gz \
+    /usr/share/man/man1/vandrel-cli-inspect.1.gz /usr/share/man/man1/vandrel-cli-release.1.gz \
+    /usr/share/man/man1/vandrel-cli-verify.1.gz /usr/share/man/man1/vandrel-cli-keygen.1.gz \
+    /usr/share/man/man5/VandrelSet.ini.5.gz \
     /usr/share/doc/vandrel-cli/changelog.gz \
     /usr/share/doc/vandrel-cli/examples/VandrelSet.ini /usr/share/doc/vandrel-cli/examples/out/README; do
     expect cli "$path"
@@ -97,7 +100,8 @@ if command -v lintian >/dev/null; then
 else
     echo "check_packages: SKIP lintian: not installed (apt-get install lintian)"
 fi
-for page in vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect vandrel; do
+for page in vandrel-cli vandrel-cli-convert vandrel-cli-profiles vandrel-cli-inspect vandrel-cli-release \
+    vandrel-cli-verify vandrel-cli-keygen vandrel; do
     gzip -dc "$root/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH ${page^^} " \
         || fail "man page $page has no title of its own"
 done

@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -R "$examples"/. "$work"/
 mkdir -p "$work/fw"
-touch "$work/fw/app.bin" "$work/fw/app.s19" "$work/fw/app.hex" "$work/fw/notes.txt"
+touch "$work/fw/app.bin" "$work/fw/app.s19" "$work/fw/app.hex" "$work/fw/notes.txt" "$work/out/r.json"
 cd "$work"
 
 failures=0
@@ -34,7 +34,7 @@ complete_line() {
     fi
 }
 
-complete_line "--help --version convert inspect profiles " ""
+complete_line "--help --version convert inspect keygen profiles release verify " ""
 complete_line "convert " conv
 complete_line "--s19-path --settings --source-path " profiles --s
 complete_line "--s19 --settings --source --source-format " convert --image-version 101 --s
@@ -52,6 +52,11 @@ complete_line "VandrelSet.ini " convert --settings V
 complete_line "firmware fw out " inspect ""
 complete_line "0 1 2 " convert --settings VandrelSet.ini --profile ""
 complete_line "" convert --address 0
+complete_line "--manifest " release --man
+complete_line "--public-key " verify out/r.json --pub
+complete_line "--secret " keygen --se
+complete_line "fw/app.s19 " release --hex --profile 0 --sign fw/app.s
+complete_line "out/r.json " verify out/r
 
 if [ "$failures" -ne 0 ]; then
     echo "completion_test: $failures failures" >&2
