@@ -2,8 +2,10 @@
 
 #include "conversionfields.h"
 #include "conversionhooks.h"
+#include "conversionprogress.h"
 #include "deviceio.h"
 #include "fileidentity.h"
+#include "imageheader.h"
 #include "messagetext.h"
 #include "imagestamp.h"
 #include "intelhexwriter.h"
@@ -69,6 +71,8 @@ public:
     ConversionResult writeImage();
     ConversionResult writeRecordFiles();
     ConversionResult putInPlace();
+    ConversionResult stopIfCancelled() const;
+    void describeOutputs(ConversionResult &result) const;
 
 private:
     struct Output
@@ -90,6 +94,9 @@ private:
     ConversionResult writeFailed(const Output &output, const QString &cause) const;
     ConversionResult writeRecordFile(const Output &output);
     ConversionResult notPlaced(const ReplaceFailure &replaced) const;
+    ConversionResult readBackCrc();
+    bool advance(qint64 bytes) const;
+    static ConversionResult cancelled();
 
     const ConversionRequest &m_request;
     const ConversionHooks &m_hooks;
@@ -103,6 +110,7 @@ private:
     OutputFile m_srecords;
     OutputFile m_hex;
     std::vector<Output> m_outputs; // checked, in the order they are put in place
+    quint16 m_crc = 0;
 };
 
 QString roleName(const OutputRole &role)
@@ -292,6 +300,8 @@ ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
         if (copied == 0 && m_hooks.afterFirstSourcePiece)
             m_hooks.afterFirstSourcePiece();
         copied += n;
+        if (!advance(n))
+            return cancelled();
     }
     if (copied != m_sourceState.size)
         return sourceChanged();
@@ -302,17 +312,24 @@ ConversionResult ConversionRun::writeImage()
 {
     const Output &output = m_outputs.front();
     QFile &image = m_image.file();
+    if (m_request.progress)
+        m_request.progress->start((m_sourceState.size + ImageLayout::FrameSize) * qint64(m_outputs.size()));
     const QString problem = m_image.create();
     if (!problem.isEmpty())
         return failure(ImageRole.pathInvalid, QStringLiteral("new image %1 %2").arg(Quoted(m_image.path()), problem));
 
     if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
         return writeFailed(output, m_image.failure(QStringLiteral("the header could not be written")));
+    advance(ImageLayout::HeaderSize);
     const ConversionResult copied = copySource(image, output);
     if (!copied.succeeded())
         return copied;
     if (!StampImage(&image, m_request.littleEndian, m_request.version, m_request.wallClock))
         return writeFailed(output, m_image.failure(QStringLiteral("the file changed while it was written")));
+    advance(ImageLayout::TrailerSize);
+    const ConversionResult crc = readBackCrc();
+    if (!crc.succeeded())
+        return crc;
     const QString notSynced = m_image.sync();
     if (!notSynced.isEmpty())
         return writeFailed(output, notSynced);
@@ -327,9 +344,10 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
         return failure(output.role->pathInvalid,
                        QStringLiteral("%1 %2 %3").arg(roleName(*output.role), Quoted(file.path()), problem));
     QIODevice *image = &m_image.file();
+    const auto blockWritten = [this](qint64 imageBytes) { return advance(imageBytes); };
     const RecordFileResult written = output.role == &HexRole
-        ? WriteIntelHex(image, m_request.startAddress, &file.file())
-        : WriteSRecords(image, m_request.startAddress, &file.file());
+        ? WriteIntelHex(image, m_request.startAddress, &file.file(), blockWritten)
+        : WriteSRecords(image, m_request.startAddress, &file.file(), blockWritten);
     switch (written) {
     case RecordFileResult::Written:
         break;
@@ -340,6 +358,8 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
                                 m_image.failure(QStringLiteral("the file changed while it was read"))));
     case RecordFileResult::OutputWriteFailed:
         return writeFailed(output, file.failure(QStringLiteral("a write was cut short")));
+    case RecordFileResult::Stopped:
+        return cancelled();
     }
     const QString notSynced = file.sync();
     if (!notSynced.isEmpty())
@@ -382,6 +402,50 @@ ConversionResult ConversionRun::putInPlace()
     return notPlaced(replaced);
 }
 
+// Counts a piece done; false when the run is to stop.
+bool ConversionRun::advance(qint64 bytes) const
+{
+    if (!m_request.progress)
+        return true;
+    m_request.progress->advance(bytes);
+    return !m_request.progress->isCancelled();
+}
+
+ConversionResult ConversionRun::cancelled()
+{
+    return failure(ConversionStatus::Cancelled, QStringLiteral("the conversion was cancelled; no file was changed"));
+}
+
+ConversionResult ConversionRun::stopIfCancelled() const
+{
+    if (m_request.progress && m_request.progress->isCancelled())
+        return cancelled();
+    return ConversionResult{};
+}
+
+// The CRC as the trailer on the disk holds it, for the run's report.
+ConversionResult ConversionRun::readBackCrc()
+{
+    QFile &image = m_image.file();
+    TrailerBytes trailer;
+    const qint64 at = m_sourceState.size + ImageLayout::HeaderSize;
+    if (!image.seek(at) || ReadUpTo(&image, trailer.data(), ImageLayout::TrailerSize) != ImageLayout::TrailerSize)
+        return failure(ConversionStatus::ImageWriteFailed,
+                       QStringLiteral("cannot read back new image %1: %2")
+                           .arg(Quoted(m_image.path()),
+                                m_image.failure(QStringLiteral("the file changed while it was read"))));
+    m_crc = DecodeImageTrailer(trailer).crc;
+    return ConversionResult{};
+}
+
+void ConversionRun::describeOutputs(ConversionResult &result) const
+{
+    for (const Output &output : m_outputs)
+        result.writtenPaths.append(output.file->path());
+    result.imageSize = m_sourceState.size + ImageLayout::FrameSize;
+    result.crc = m_crc;
+}
+
 ConversionResult ConversionRun::notPlaced(const ReplaceFailure &replaced) const
 {
     const auto output = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
@@ -421,12 +485,19 @@ ConversionResult RunConversion(const ConversionRequest &request)
 ConversionResult RunConversion(const ConversionRequest &request, const ConversionHooks &hooks)
 {
     ConversionRun run(request, hooks);
-    ConversionResult result = run.checkInputs();
+    ConversionResult result = run.stopIfCancelled();
+    if (result.succeeded())
+        result = run.checkInputs();
     if (result.succeeded())
         result = run.writeImage();
     if (result.succeeded())
         result = run.writeRecordFiles();
+    // The last moment a cancel is heard: from here the set goes in place whole.
+    if (result.succeeded())
+        result = run.stopIfCancelled();
     if (result.succeeded())
         result = run.putInPlace();
+    if (result.succeeded())
+        run.describeOutputs(result);
     return result;
 }

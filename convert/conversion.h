@@ -3,6 +3,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+class ConversionProgress;
 
 // Inputs of one conversion.
 struct ConversionRequest
@@ -16,6 +19,7 @@ struct ConversionRequest
     int littleEndian = 1; // the header's byte order: 1 little-endian, 0 big-endian
     QDateTime wallClock;  // the reading to stamp (see HeaderTimeAt)
     QString settingsPath; // the settings file the values came from, never an output; empty for none
+    ConversionProgress *progress = nullptr; // told how far the run is and asked to stop; may be null
 };
 
 enum class ConversionStatus {
@@ -31,13 +35,22 @@ enum class ConversionStatus {
     ImageWriteFailed,
     SRecordWriteFailed,
     HexWriteFailed,
+    Cancelled, // stopped on request before anything was put in place
 };
 
 struct ConversionResult
 {
+    ConversionResult() = default;
+    ConversionResult(ConversionStatus status, const QString &detail) : status(status), detail(detail) {}
+
     ConversionStatus status = ConversionStatus::Succeeded;
     // One English line naming the file or value and the cause; empty on success.
     QString detail;
+    // On success: the files put in place (image first, as given), the new
+    // image's size and the CRC-16 in its trailer.
+    QStringList writtenPaths;
+    qint64 imageSize = 0;
+    quint16 crc = 0;
 
     bool succeeded() const { return status == ConversionStatus::Succeeded; }
 };
@@ -51,8 +64,9 @@ ConversionResult ReadConversionFields(const QString &versionText, const QString 
 // Runs a whole conversion: checks every input, writes the stamped image and
 // its record files under temporary names beside their targets, and only when
 // all are complete and on the disk puts them in place, the image first. A run
-// that is refused, fails or is interrupted changes nothing on disk. A second
-// run onto an output that a run is writing is refused at once.
+// that is refused, fails, is interrupted or is cancelled through
+// request.progress changes nothing on disk. A second run onto an output that
+// a run is writing is refused at once.
 ConversionResult RunConversion(const ConversionRequest &request);
 
 #endif

@@ -47,8 +47,9 @@ private:
 };
 } // namespace
 
-RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output)
+RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output,
+                               const RecordBlockWritten &blockWritten)
 {
     return WriteRecordFile(image, output, QByteArray(), QByteArray(EndOfFileLine), MaxTextPerBlock,
-                           HexBlockFormatter(startAddress));
+                           HexBlockFormatter(startAddress), blockWritten);
 }

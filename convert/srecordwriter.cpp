@@ -15,7 +15,8 @@ void AppendS3Record(QByteArray &text, quint32 address, const quint8 *data, int c
     text.resize(end - text.constData());
 }
 
-RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output)
+RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output,
+                               const RecordBlockWritten &blockWritten)
 {
     using namespace SRecordLayout;
     const auto formatBlock = [startAddress](char *out, qint64 offset, const quint8 *data, int size) {
@@ -26,5 +27,5 @@ RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice
         return out;
     };
     return WriteRecordFile(image, output, QByteArray(HeaderLine), QByteArray(EndLine),
-                           RecordsPerBlock * FullLineLength, formatBlock);
+                           RecordsPerBlock * FullLineLength, formatBlock, blockWritten);
 }
