@@ -82,6 +82,8 @@ void MainWindow::showProgressDialog()
     // The first value starts the dialog's own clock towards showing itself.
     m_progressDialog->setValue(0);
     connect(m_progressDialog, &QProgressDialog::canceled, this, &MainWindow::cancelRun);
+    // Escape reaches QDialog::reject, which hides the dialog without canceled().
+    connect(m_progressDialog, &QDialog::rejected, this, &MainWindow::cancelRun);
 
     m_progressTimer = new QTimer(this);
     connect(m_progressTimer, &QTimer::timeout, this, &MainWindow::updateProgress);
