@@ -9,6 +9,7 @@
 #include "profilesettings.h"
 #include "settingswarnings.h"
 #include "stamptimechoice.h"
+#include "terminalprogress.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -221,8 +222,12 @@ int ConvertCommand::convert(ConversionRequest &request, const FieldTexts &fields
     ConversionResult result = ReadConversionFields(fields.version, fields.address, request);
     if (!timeWarning.isEmpty() && result.succeeded())
         PrintWarning(timeWarning);
-    if (result.succeeded())
+    if (result.succeeded()) {
+        TerminalProgress shown(!m_parser.isSet(m_json));
+        ConversionProgress progress(shown.listener());
+        request.progress = &progress;
         result = RunConversion(request);
+    }
     if (!result.succeeded()) {
         PrintError(result.detail);
         return ExitFailure;
