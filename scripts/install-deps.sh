@@ -22,6 +22,7 @@ packages=(
     help2man                    # man pages from the programs' own --help
     dpkg-dev file               # Debian packages: dpkg-shlibdeps computes their dependencies
     desktop-file-utils          # desktop-file-validate on the desktop entry
+    shared-mime-info libglib2.0-bin  # the project settings type, as file managers see it (gio)
     lintian                     # Debian's checks of the packages
 )
 if [ "${1:-}" = --only ]; then
