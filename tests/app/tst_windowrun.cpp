@@ -8,11 +8,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -209,7 +212,8 @@ void TestWindowRun::writePreviousPair()
 
 // While a large source converts, timers fire, the progress dialog shows
 // within a second and advances, the inputs are disabled and a second run is
-// refused; the success box names the files, the size and the CRC.
+// refused, as are drops; the success box names the files, the size and the
+// CRC.
 void TestWindowRun::longRunKeepsWindowTurning()
 {
     const std::unique_ptr<MainWindow> window = openWindow(m_largeSource);
@@ -223,6 +227,7 @@ void TestWindowRun::longRunKeepsWindowTurning()
     ticker.start(20);
     bool inputsDisabled = false;
     bool secondRunRefused = false;
+    bool dropRefused = false;
     RunWatcher watcher;
     watcher.onDialog = [&](QProgressDialog *) {
         inputsDisabled = !convert->isEnabled() && !field(*window, "PBinLineEdit")->isEnabled()
@@ -230,6 +235,12 @@ void TestWindowRun::longRunKeepsWindowTurning()
         // Straight to the slot, past the disabled button: still one run.
         QMetaObject::invokeMethod(window.get(), "Conversion");
         secondRunRefused = window->isConverting() && watcher.boxes.isEmpty();
+        // No project opens under a run.
+        QMimeData folder;
+        folder.setUrls({QUrl::fromLocalFile(m_dir->path())});
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &folder, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        dropRefused = !enter.isAccepted();
         return true;
     };
     QElapsedTimer clock;
@@ -250,6 +261,7 @@ void TestWindowRun::longRunKeepsWindowTurning()
     QVERIFY2(ticks >= runMs / 20 / 4, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(runMs)));
     QVERIFY(inputsDisabled);
     QVERIFY(secondRunRefused);
+    QVERIFY(dropRefused);
     QVERIFY(convert->isEnabled() && field(*window, "PBinLineEdit")->isEnabled());
 
     const BoxSeen &box = watcher.boxes.first();
