@@ -148,6 +148,10 @@ private:
     std::unique_ptr<MainWindow> openWindow(const QString &source);
     bool waitForRunEnd(const MainWindow &window);
     void writePreviousPair();
+    void checkSuccessBox(const BoxSeen &box);
+#ifdef Q_OS_LINUX
+    QList<BoxSeen> convertUnderLimit(MainWindow &window, rlim_t fileSizeLimit);
+#endif
 
     QTemporaryDir m_sources;
     QString m_largeSource;
@@ -264,7 +268,13 @@ void TestWindowRun::longRunKeepsWindowTurning()
     QVERIFY(dropRefused);
     QVERIFY(convert->isEnabled() && field(*window, "PBinLineEdit")->isEnabled());
 
-    const BoxSeen &box = watcher.boxes.first();
+    checkSuccessBox(watcher.boxes.first());
+}
+
+// The success box: its fixed text, and beneath it the files, the size and
+// the CRC that binascii computes for the source.
+void TestWindowRun::checkSuccessBox(const BoxSeen &box)
+{
     QCOMPARE(box.title, QStringLiteral("提示"));
     QCOMPARE(box.text, QStringLiteral("转换成功！"));
     const QString image = QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("out/app.bin")));
@@ -389,6 +399,26 @@ void TestWindowRun::returnStartsConversion()
 }
 
 #ifdef Q_OS_LINUX
+// Runs "转换" with the file size limit set (RLIM_INFINITY: none); the boxes
+// that the run showed.
+QList<BoxSeen> TestWindowRun::convertUnderLimit(MainWindow &window, rlim_t fileSizeLimit)
+{
+    rlimit previousLimit;
+    if (getrlimit(RLIMIT_FSIZE, &previousLimit) != 0)
+        return {};
+    rlimit limit = previousLimit;
+    limit.rlim_cur = qMin(fileSizeLimit, previousLimit.rlim_max);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return {};
+    RunWatcher watcher;
+    buttonLabelled(window, QStringLiteral("转换"))->click();
+    const bool ended = waitForRunEnd(window);
+    setrlimit(RLIMIT_FSIZE, &previousLimit);
+    if (!ended || !QTest::qWaitFor([&watcher]() { return !watcher.boxes.isEmpty(); }, 10000))
+        return {};
+    return watcher.boxes;
+}
+
 // Each warning keeps its fixed text and says beneath it which path and why,
 // in the system's words; the previous pair stays, with nothing beside it.
 void TestWindowRun::failureNamesPathAndCause_data()
@@ -448,21 +478,12 @@ void TestWindowRun::failureNamesPathAndCause()
                                                                                       : QStringLiteral("small.bin"));
     if (how == QLatin1String("missing"))
         field(*window, "NBinLineEdit")->setText(path);
-    rlimit previousLimit;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);
-    if (how == QLatin1String("rlimit")) {
-        rlimit limit = previousLimit;
-        limit.rlim_cur = SmallSourceSize + 4096; // the image fits, its S-records do not
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
-    RunWatcher watcher;
-    buttonLabelled(*window, QStringLiteral("转换"))->click();
-    const bool ended = waitForRunEnd(*window);
-    setrlimit(RLIMIT_FSIZE, &previousLimit);
-    QVERIFY(ended);
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes.size(), 1, 10000);
+    // With the limit, the image fits and its S-records do not.
+    const QList<BoxSeen> boxes =
+        convertUnderLimit(*window, how == QLatin1String("rlimit") ? SmallSourceSize + 4096 : RLIM_INFINITY);
+    QCOMPARE(boxes.size(), 1);
 
-    const BoxSeen &box = watcher.boxes.first();
+    const BoxSeen &box = boxes.first();
     QCOMPARE(box.title, QStringLiteral("警告"));
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.text, message);
