@@ -346,8 +346,8 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
     QIODevice *image = &m_image.file();
     const auto blockWritten = [this](qint64 imageBytes) { return advance(imageBytes); };
     const RecordFileResult written = output.role == &HexRole
-        ? WriteIntelHex(image, m_request.startAddress, &file.file(), blockWritten)
-        : WriteSRecords(image, m_request.startAddress, &file.file(), blockWritten);
+        ? WriteIntelHexWithProgress(image, m_request.startAddress, &file.file(), blockWritten)
+        : WriteSRecordsWithProgress(image, m_request.startAddress, &file.file(), blockWritten);
     switch (written) {
     case RecordFileResult::Written:
         break;

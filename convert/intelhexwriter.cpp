@@ -47,8 +47,13 @@ private:
 };
 } // namespace
 
-RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output,
-                               const RecordBlockWritten &blockWritten)
+RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output)
+{
+    return WriteIntelHexWithProgress(image, startAddress, output, RecordBlockWritten());
+}
+
+RecordFileResult WriteIntelHexWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten)
 {
     return WriteRecordFile(image, output, QByteArray(), QByteArray(EndOfFileLine), MaxTextPerBlock,
                            HexBlockFormatter(startAddress), blockWritten);

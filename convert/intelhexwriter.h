@@ -15,7 +15,9 @@ QT_END_NAMESPACE
 // boundary is split there), a type 04 record whenever the upper 16 address
 // bits change, and the end-of-file record. The image must end at or below
 // FFFFFFFF.
-RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output,
-                               const RecordBlockWritten &blockWritten = {});
+RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output);
+// The same, telling blockWritten after each block (see WriteRecordFile).
+RecordFileResult WriteIntelHexWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten);
 
 #endif

@@ -15,8 +15,13 @@ void AppendS3Record(QByteArray &text, quint32 address, const quint8 *data, int c
     text.resize(end - text.constData());
 }
 
-RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output,
-                               const RecordBlockWritten &blockWritten)
+RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output)
+{
+    return WriteSRecordsWithProgress(image, startAddress, output, RecordBlockWritten());
+}
+
+RecordFileResult WriteSRecordsWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten)
 {
     using namespace SRecordLayout;
     const auto formatBlock = [startAddress](char *out, qint64 offset, const quint8 *data, int size) {
