@@ -1,6 +1,7 @@
 #ifndef VANDREL_APP_MAINWINDOW_H
 #define VANDREL_APP_MAINWINDOW_H
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -76,6 +77,7 @@ private:
     ConversionWorker *m_worker = nullptr; // the run going on, if any
     QProgressDialog *m_progressDialog = nullptr;
     QTimer *m_progressTimer = nullptr;
+    QElapsedTimer m_runClock;
     QPointer<QWidget> m_focusBeforeRun;
     bool m_closeRequested = false;
 };

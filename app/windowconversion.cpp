@@ -67,7 +67,12 @@ void MainWindow::startRun(const ConversionRequest &request)
     m_worker = new ConversionWorker(request, this);
     connect(m_worker, &QThread::finished, this, &MainWindow::runFinished);
     setInputsEnabled(false);
-    showProgressDialog();
+    // The dialog is made only once the run has lasted: a modal dialog that
+    // waits hidden would still take part in the window system's focus.
+    m_runClock.start();
+    m_progressTimer = new QTimer(this);
+    connect(m_progressTimer, &QTimer::timeout, this, &MainWindow::updateProgress);
+    m_progressTimer->start(ProgressPollMs);
     m_worker->start();
 }
 
@@ -78,22 +83,22 @@ void MainWindow::showProgressDialog()
     m_progressDialog->setWindowModality(Qt::WindowModal);
     m_progressDialog->setAutoClose(false);
     m_progressDialog->setAutoReset(false);
-    m_progressDialog->setMinimumDuration(ProgressDialogDelayMs);
-    // The first value starts the dialog's own clock towards showing itself.
-    m_progressDialog->setValue(0);
+    m_progressDialog->setMinimumDuration(0);
     connect(m_progressDialog, &QProgressDialog::canceled, this, &MainWindow::cancelRun);
     // Escape reaches QDialog::reject, which hides the dialog without canceled().
     connect(m_progressDialog, &QDialog::rejected, this, &MainWindow::cancelRun);
-
-    m_progressTimer = new QTimer(this);
-    connect(m_progressTimer, &QTimer::timeout, this, &MainWindow::updateProgress);
-    m_progressTimer->start(ProgressPollMs);
+    m_progressDialog->show();
 }
 
 void MainWindow::updateProgress()
 {
-    if (!m_worker || !m_progressDialog)
+    if (!m_worker)
         return;
+    if (!m_progressDialog) {
+        if (m_runClock.elapsed() < ProgressDialogDelayMs)
+            return;
+        showProgressDialog();
+    }
     const ConversionProgress &progress = m_worker->progress();
     const qint64 total = progress.total();
     if (total > 0)
@@ -118,9 +123,11 @@ void MainWindow::runFinished()
     m_progressTimer->stop();
     m_progressTimer->deleteLater();
     m_progressTimer = nullptr;
-    m_progressDialog->hide();
-    m_progressDialog->deleteLater();
-    m_progressDialog = nullptr;
+    if (m_progressDialog) {
+        m_progressDialog->hide();
+        m_progressDialog->deleteLater();
+        m_progressDialog = nullptr;
+    }
     setInputsEnabled(true);
 
     // A close asked for during the run: a cancelled run closes at once, one
