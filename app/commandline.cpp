@@ -25,7 +25,8 @@ void DescribeCommandLine(QCommandLineParser &parser)
         QStringLiteral("project"),
         QStringLiteral("A project folder, or the VandrelSet.ini in it. It becomes the working directory "
                        "before the settings are read, so the relative paths in them are taken from there. "
-                       "Without it, the working directory stays."),
+                       "Without it, the working directory stays when it holds VandrelSet.ini; otherwise "
+                       "the window asks for a project folder, starting in the last one opened."),
         ProjectSyntax());
 }
 

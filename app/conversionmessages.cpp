@@ -1,5 +1,10 @@
 #include "conversionmessages.h"
 
+#include "messagetext.h"
+
+#include <QDir>
+#include <QStringList>
+
 QString ConversionMessage(ConversionStatus status)
 {
     switch (status) {
@@ -37,6 +42,22 @@ QString ConversionMessage(ConversionStatus status)
         return QStringLiteral("原始文件数据重叠且不一致！");
     case ConversionStatus::FillInvalid:
         return QStringLiteral("填充字节不正确！");
+    case ConversionStatus::Cancelled:
+        return QStringLiteral("转换已取消，原有文件未改动。");
     }
     return QString();
+}
+
+QString ConversionDetails(const ConversionResult &result)
+{
+    if (result.status == ConversionStatus::Cancelled)
+        return QString();
+    if (!result.succeeded())
+        return result.detail;
+    QStringList lines{QStringLiteral("已写入：")};
+    for (const QString &path : result.writtenPaths)
+        lines.append(QDir::toNativeSeparators(path));
+    lines.append(QStringLiteral("新.bin文件大小：%1 字节").arg(result.imageSize));
+    lines.append(QStringLiteral("CRC-16：%1").arg(HexNumber(result.crc, 4)));
+    return lines.join(QLatin1Char('\n'));
 }

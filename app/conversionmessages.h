@@ -9,4 +9,9 @@
 // success). The texts name neither the path nor the cause.
 QString ConversionMessage(ConversionStatus status);
 
+// What the fixed text leaves out, shown beneath it: after a success the
+// files written, the image's size and its CRC; after a failure the path and
+// the cause (the engine's English line); "" after a cancel.
+QString ConversionDetails(const ConversionResult &result);
+
 #endif

@@ -1,6 +1,7 @@
 #include "applicationicon.h"
 #include "commandline.h"
 #include "mainwindow.h"
+#include "projectchooser.h"
 #include "projectfolder.h"
 
 #include <QApplication>
@@ -19,6 +20,9 @@ int main(int argc, char *argv[])
         QMessageBox::warning(nullptr, QStringLiteral("警告"), problem, QMessageBox::Ok, QMessageBox::NoButton);
         return WindowExitNoProject;
     }
+    const QString notOpened = AskForProjectWhenNone(QApplication::arguments());
+    if (!notOpened.isEmpty())
+        QMessageBox::warning(nullptr, QStringLiteral("警告"), notOpened, QMessageBox::Ok, QMessageBox::NoButton);
     const QString settingsProblem = WorkingFolderSettingsWarning();
     if (!settingsProblem.isEmpty())
         QMessageBox::warning(nullptr, QStringLiteral("警告"), settingsProblem, QMessageBox::Ok, QMessageBox::NoButton);

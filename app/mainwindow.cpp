@@ -1,18 +1,16 @@
 #include "mainwindow.h"
 
-#include "conversion.h"
-#include "conversionmessages.h"
+#include "conversionworker.h"
 #include "profilesettings.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QDoubleValidator>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,6 +56,7 @@ QLineEdit *AddPathRow(QVBoxLayout *rows, const QString &labelText, const QString
     row->addWidget(field);
     row->addWidget(chooser);
     row->addStretch(0);
+    chooser->setObjectName(fieldName + QStringLiteral("Chooser"));
     return field;
 }
 
@@ -78,31 +77,41 @@ MainWindow::MainWindow(QWidget *parent)
     rows->addSpacing(RowSpacing);
     rows->addLayout(newButtonRow(central));
     setCentralWidget(central);
+    for (QLineEdit *field : {PBinLineEdit, NBinLineEdit, NS19LineEdit})
+        m_chooseButtons.append(central->findChild<QPushButton *>(field->objectName() + QStringLiteral("Chooser")));
+    addReturnShortcuts();
+    setAcceptDrops(true);
 
     // Shows device 0's paths, also when the selector is empty.
     SwitchingPath(0);
 }
 
+// Return (or Enter) in any input starts "转换" as the button would, also
+// when the version field's validator holds back its returnPressed.
+void MainWindow::addReturnShortcuts()
+{
+    const QList<QWidget *> inputs{DevComboBox, AddrLineEdit, VerLineEdit, PBinLineEdit, NBinLineEdit, NS19LineEdit};
+    for (QWidget *input : inputs) {
+        for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+            auto *shortcut = new QShortcut(QKeySequence(key), input);
+            shortcut->setContext(Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, this, &MainWindow::Conversion);
+        }
+    }
+}
+
 // The device selector and the two values all devices share.
 QHBoxLayout *MainWindow::newValueRow(QWidget *central)
 {
-    // The device list and the two shared values are read once per run.
-    const ProfileSettings settings;
-
     QLabel *deviceLabel = NewLabel(QStringLiteral("装置选择："), DeviceWidth, central);
     DevComboBox = new QComboBox(central);
     DevComboBox->setObjectName(QStringLiteral("DevComboBox"));
-    DevComboBox->addItems(settings.deviceNames());
-    DevComboBox->setCurrentIndex(0);
     DevComboBox->setMinimumWidth(DeviceWidth);
-    // Connected only now, so filling the list loads no profile.
-    connect(DevComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::SwitchingPath);
 
     QLabel *addressLabel = NewLabel(QStringLiteral("程序起始地址："), ValueLabelWidth, central);
     AddrLineEdit = new QLineEdit(central);
     AddrLineEdit->setObjectName(QStringLiteral("AddrLineEdit"));
     AddrLineEdit->setMaximumWidth(AddressMaxWidth);
-    AddrLineEdit->setText(settings.startAddress());
 
     QLabel *versionLabel = NewLabel(QStringLiteral("软件版本:"), ValueLabelWidth, central);
     VerLineEdit = new QLineEdit(central);
@@ -111,8 +120,10 @@ QHBoxLayout *MainWindow::newValueRow(QWidget *central)
     auto *versionValidator = new QDoubleValidator(VersionBottom, VersionTop, VersionDecimals, VerLineEdit);
     versionValidator->setNotation(QDoubleValidator::StandardNotation);
     VerLineEdit->setValidator(versionValidator);
-    // setText does not validate: the stored value shows as written.
-    VerLineEdit->setText(settings.version());
+
+    loadSharedValues();
+    // Connected only now, so filling the list loads no profile.
+    connect(DevComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this, &MainWindow::SwitchingPath);
 
     auto *row = new QHBoxLayout;
     row->addSpacing(RowSpacing);
@@ -128,6 +139,20 @@ QHBoxLayout *MainWindow::newValueRow(QWidget *central)
     return row;
 }
 
+// The device list and the two shared values, read at start-up and when
+// another project is opened.
+void MainWindow::loadSharedValues()
+{
+    const ProfileSettings settings;
+    const QSignalBlocker quiet(DevComboBox);
+    DevComboBox->clear();
+    DevComboBox->addItems(settings.deviceNames());
+    DevComboBox->setCurrentIndex(0);
+    AddrLineEdit->setText(settings.startAddress());
+    // setText does not validate: the stored value shows as written.
+    VerLineEdit->setText(settings.version());
+}
+
 void MainWindow::addPathRows(QVBoxLayout *rows, QWidget *central)
 {
     rows->addSpacing(RowSpacing);
@@ -139,12 +164,16 @@ void MainWindow::addPathRows(QVBoxLayout *rows, QWidget *central)
     rows->addSpacing(RowSpacing);
     NS19LineEdit = AddPathRow(rows, QStringLiteral("生成.S19文件路径："), QStringLiteral("NS19LineEdit"), this,
                               &MainWindow::NS19Button, central);
+    // A file dropped on a path field is taken there as its local path.
+    for (QLineEdit *field : {PBinLineEdit, NBinLineEdit, NS19LineEdit})
+        field->installEventFilter(this);
 }
 
 QHBoxLayout *MainWindow::newButtonRow(QWidget *central)
 {
     auto *convertButton = new QPushButton(QStringLiteral("转换"), central);
     connect(convertButton, &QPushButton::clicked, this, &MainWindow::Conversion);
+    m_convertButton = convertButton;
     auto *exitButton = new QPushButton(QStringLiteral("退出"), central);
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
 
@@ -155,7 +184,11 @@ QHBoxLayout *MainWindow::newButtonRow(QWidget *central)
     return row;
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // A run still going is cancelled and waited for before the widgets go.
+    delete m_worker;
+}
 
 void MainWindow::SwitchingPath(int index)
 {
@@ -164,27 +197,4 @@ void MainWindow::SwitchingPath(int index)
     PBinLineEdit->setText(paths.sourcePath);
     NBinLineEdit->setText(paths.imagePath);
     NS19LineEdit->setText(paths.srecordPath);
-}
-
-void MainWindow::Conversion()
-{
-    ConversionRequest request;
-    request.sourcePath = PBinLineEdit->text();
-    request.imagePath = NBinLineEdit->text();
-    request.srecordPath = NS19LineEdit->text();
-    request.wallClock = QDateTime::currentDateTime();
-    request.settingsPath = QFileInfo(SettingsFileName()).absoluteFilePath();
-
-    ConversionResult result = ReadConversionFields(VerLineEdit->text(), AddrLineEdit->text(), request);
-    // The gaps of an ELF, HEX or S-record source: [Sys] Fill, as the command line's --profile reads it.
-    if (result.succeeded())
-        result = ReadFillField(ProfileSettings().fill(), request);
-    if (result.succeeded())
-        result = RunConversion(request);
-    const QString message = ConversionMessage(result.status);
-    if (result.succeeded()) {
-        QMessageBox::information(this, QStringLiteral("提示"), message, QMessageBox::Ok, QMessageBox::NoButton);
-    } else {
-        QMessageBox::warning(this, QStringLiteral("警告"), message, QMessageBox::Ok, QMessageBox::NoButton);
-    }
 }

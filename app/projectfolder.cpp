@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "profilesettings.h"
+#include "recentproject.h"
 #include "settingsfile.h"
 
 #include <QDir>
@@ -28,17 +29,21 @@ QString EnterProjectFolder(const QStringList &arguments)
         return parsed.problem;
     if (parsed.project.isEmpty())
         return QString();
+    return OpenProjectFolder(parsed.project);
+}
 
-    const QFileInfo project(parsed.project);
+QString OpenProjectFolder(const QString &path)
+{
+    const QFileInfo project(path);
     if (!project.exists())
-        return Warning(QStringLiteral("项目文件夹找不到！"), parsed.project);
+        return Warning(QStringLiteral("项目文件夹找不到！"), path);
 
     QString folder = project.absoluteFilePath();
     if (!project.isDir()) {
         // A file stands for its folder only when it is that folder's settings file.
         folder = project.absolutePath();
         if (QFileInfo(QDir(folder), SettingsFileName()) != project)
-            return Warning(QStringLiteral("请打开项目文件夹或其中的VandrelSet.ini文件！"), parsed.project);
+            return Warning(QStringLiteral("请打开项目文件夹或其中的VandrelSet.ini文件！"), path);
     }
 
     const QString settingsPath = QDir(folder).filePath(SettingsFileName());
@@ -49,7 +54,15 @@ QString EnterProjectFolder(const QStringList &arguments)
 
     if (!QDir::setCurrent(folder))
         return Warning(QStringLiteral("项目文件夹无法打开！"), folder);
+    RememberProjectFolder(folder);
     return QString();
+}
+
+bool HasWorkingFolderSettings()
+{
+    // A dangling link is there too: its warning says more than a chooser.
+    const QFileInfo settings(SettingsFileName());
+    return settings.exists() || settings.isSymLink();
 }
 
 QString WorkingFolderSettingsWarning()

@@ -14,6 +14,7 @@
 #include "sourceoptions.h"
 #include "sourcesummary.h"
 #include "stamptimechoice.h"
+#include "terminalprogress.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -401,6 +402,9 @@ int ConvertCommand::convert(ConversionRequest &request, const QString &timeWarni
     }
     if (!timeWarning.isEmpty())
         PrintWarning(timeWarning);
+    TerminalProgress shown(!m_parser.isSet(m_json));
+    ConversionProgress progress(shown.listener());
+    request.progress = &progress;
     const ConversionResult result = RunConversion(request);
     if (!result.succeeded()) {
         PrintError(result.detail);

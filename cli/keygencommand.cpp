@@ -22,7 +22,7 @@ KeygenCommand::KeygenCommand()
     , m_public(QStringLiteral("public"), QStringLiteral("Public key file to make, e.g. release.pub."),
                QStringLiteral("FILE"))
 {
-    m_parser.addHelpOption();
+    AddHelpOption(m_parser);
     m_parser.addOptions({m_secret, m_public});
     m_help.command = QStringLiteral("keygen");
     m_help.usage = QStringLiteral("--secret FILE --public FILE");

@@ -84,7 +84,7 @@ ReleaseCommand::ReleaseCommand()
                   QStringLiteral("Byte order of the headers' fields: little (the default) or big."),
                   QStringLiteral("little|big"), QStringLiteral("little"))
 {
-    m_parser.addHelpOption();
+    AddHelpOption(m_parser);
     m_parser.addOptions({m_settings, m_profile, m_manifest, m_sign, m_hex, m_address, m_version, m_time, m_byteOrder});
     m_help = ReleaseHelp();
 }
@@ -124,7 +124,7 @@ int ReleaseCommand::run(const QStringList &arguments)
 std::optional<int> ReleaseCommand::readProfiles(ReleaseRequest &release) const
 {
     const ProfileSettings settings(release.settingsPath);
-    if (const std::optional<int> status = RefuseUnreadableSettings(settings, release.settingsPath, m_help.command))
+    if (const std::optional<int> status = RefuseUnreadableSettings(settings, release.settingsPath))
         return status;
     WarnOfSystemValues(settings, release.settingsPath);
     QVector<int> indexes;

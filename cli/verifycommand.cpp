@@ -50,7 +50,7 @@ VerifyCommand::VerifyCommand()
                                       "reported as not checked."))
     , m_json(QStringLiteral("json"), QStringLiteral("Print the verdicts as one JSON object."))
 {
-    m_parser.addHelpOption();
+    AddHelpOption(m_parser);
     m_parser.addOptions({m_publicKey, m_requireSources, m_json});
     m_parser.addPositionalArgument(QStringLiteral("MANIFEST"), QStringLiteral("The manifest of a release."));
 

@@ -61,6 +61,10 @@ if(VANDREL_BUILD_GUI)
     vandrel_drop_compiler_notes(vandrel window)
     install(FILES ${PROJECT_SOURCE_DIR}/dist/vandrel.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications COMPONENT window)
+    # The project settings file's type, which the desktop entry declares;
+    # dpkg's trigger on this folder updates the MIME database.
+    install(FILES ${PROJECT_SOURCE_DIR}/dist/vandrel-mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages RENAME vandrel.xml COMPONENT window)
     set(vandrel_icons ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor)
     install(FILES ${PROJECT_SOURCE_DIR}/dist/icons/vandrel.svg
         DESTINATION ${vandrel_icons}/scalable/apps COMPONENT window)

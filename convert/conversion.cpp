@@ -2,8 +2,10 @@
 
 #include "conversionfields.h"
 #include "conversionhooks.h"
+#include "conversionprogress.h"
 #include "deviceio.h"
 #include "fileidentity.h"
+#include "imageheader.h"
 #include "messagetext.h"
 #include "imagestamp.h"
 #include "intelhexwriter.h"
@@ -73,6 +75,8 @@ public:
     ConversionResult putInPlace();
     // What a successful run wrote from the source.
     void describe(ConversionResult &result) const;
+    ConversionResult stopIfCancelled() const;
+    void describeOutputs(ConversionResult &result) const;
 
 private:
     struct Output
@@ -99,6 +103,11 @@ private:
     ConversionResult writeFailed(const Output &output, const QString &cause) const;
     ConversionResult writeRecordFile(const Output &output);
     ConversionResult notPlaced(const ReplaceFailure &replaced) const;
+    ConversionResult readBackCrc();
+    // The bytes between header and trailer: the raw source, or the placed one.
+    qint64 payloadSize() const { return m_layout ? m_layout->size() : m_sourceState.size; }
+    bool advance(qint64 bytes) const;
+    static ConversionResult cancelled();
 
     const ConversionRequest &m_request;
     const ConversionHooks &m_hooks;
@@ -115,6 +124,7 @@ private:
     OutputFile m_srecords;
     OutputFile m_hex;
     std::vector<Output> m_outputs; // checked, in the order they are put in place
+    quint16 m_crc = 0;
 };
 
 QString roleName(const OutputRole &role)
@@ -390,6 +400,8 @@ ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
         if (copied == 0 && m_hooks.afterFirstSourcePiece)
             m_hooks.afterFirstSourcePiece();
         copied += n;
+        if (!advance(n))
+            return cancelled();
     }
     if (copied != m_sourceState.size)
         return sourceChanged();
@@ -399,14 +411,18 @@ ConversionResult ConversionRun::copySource(QFile &image, const Output &output)
 ConversionResult ConversionRun::writePlacedSource(QFile &image, const Output &output)
 {
     bool first = true;
+    bool stopped = false;
     const bool written = m_layout->forEachChunk([&](const quint8 *data, qint64 count) {
         if (!WriteAll(&image, reinterpret_cast<const char *>(data), count))
             return false;
         if (first && m_hooks.afterFirstSourcePiece)
             m_hooks.afterFirstSourcePiece();
         first = false;
-        return true;
+        stopped = !advance(count);
+        return !stopped;
     });
+    if (stopped)
+        return cancelled();
     if (!written && !m_layout->readError().isEmpty())
         return failure(ConversionStatus::SourceReadFailed,
                        QStringLiteral("cannot read source image %1: %2")
@@ -420,17 +436,24 @@ ConversionResult ConversionRun::writeImage()
 {
     const Output &output = m_outputs.front();
     QFile &image = m_image.file();
+    if (m_request.progress)
+        m_request.progress->start((payloadSize() + ImageLayout::FrameSize) * qint64(m_outputs.size()));
     const QString problem = m_image.create();
     if (!problem.isEmpty())
         return failure(ImageRole.pathInvalid, QStringLiteral("new image %1 %2").arg(Quoted(m_image.path()), problem));
 
     if (!WriteFill(&image, 0x00, ImageLayout::HeaderSize))
         return writeFailed(output, m_image.failure(QStringLiteral("the header could not be written")));
+    advance(ImageLayout::HeaderSize);
     const ConversionResult copied = m_layout ? writePlacedSource(image, output) : copySource(image, output);
     if (!copied.succeeded())
         return copied;
     if (!StampImage(&image, m_request.littleEndian, m_request.version, m_request.wallClock))
         return writeFailed(output, m_image.failure(QStringLiteral("the file changed while it was written")));
+    advance(ImageLayout::TrailerSize);
+    const ConversionResult crc = readBackCrc();
+    if (!crc.succeeded())
+        return crc;
     const QString notSynced = m_image.sync();
     if (!notSynced.isEmpty())
         return writeFailed(output, notSynced);
@@ -445,9 +468,10 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
         return failure(output.role->pathInvalid,
                        QStringLiteral("%1 %2 %3").arg(roleName(*output.role), Quoted(file.path()), problem));
     QIODevice *image = &m_image.file();
+    const auto blockWritten = [this](qint64 imageBytes) { return advance(imageBytes); };
     const RecordFileResult written = output.role == &HexRole
-        ? WriteIntelHex(image, m_startAddress, &file.file())
-        : WriteSRecords(image, m_startAddress, &file.file());
+        ? WriteIntelHexWithProgress(image, m_startAddress, &file.file(), blockWritten)
+        : WriteSRecordsWithProgress(image, m_startAddress, &file.file(), blockWritten);
     switch (written) {
     case RecordFileResult::Written:
         break;
@@ -458,6 +482,8 @@ ConversionResult ConversionRun::writeRecordFile(const Output &output)
                                 m_image.failure(QStringLiteral("the file changed while it was read"))));
     case RecordFileResult::OutputWriteFailed:
         return writeFailed(output, file.failure(QStringLiteral("a write was cut short")));
+    case RecordFileResult::Stopped:
+        return cancelled();
     }
     const QString notSynced = file.sync();
     if (!notSynced.isEmpty())
@@ -515,6 +541,50 @@ void ConversionRun::describe(ConversionResult &result) const
     facts.entryAddress = m_layout->entryAddress();
 }
 
+// Counts a piece done; false when the run is to stop.
+bool ConversionRun::advance(qint64 bytes) const
+{
+    if (!m_request.progress)
+        return true;
+    m_request.progress->advance(bytes);
+    return !m_request.progress->isCancelled();
+}
+
+ConversionResult ConversionRun::cancelled()
+{
+    return failure(ConversionStatus::Cancelled, QStringLiteral("the conversion was cancelled; no file was changed"));
+}
+
+ConversionResult ConversionRun::stopIfCancelled() const
+{
+    if (m_request.progress && m_request.progress->isCancelled())
+        return cancelled();
+    return ConversionResult{};
+}
+
+// The CRC as the trailer on the disk holds it, for the run's report.
+ConversionResult ConversionRun::readBackCrc()
+{
+    QFile &image = m_image.file();
+    TrailerBytes trailer;
+    const qint64 at = payloadSize() + ImageLayout::HeaderSize;
+    if (!image.seek(at) || ReadUpTo(&image, trailer.data(), ImageLayout::TrailerSize) != ImageLayout::TrailerSize)
+        return failure(ConversionStatus::ImageWriteFailed,
+                       QStringLiteral("cannot read back new image %1: %2")
+                           .arg(Quoted(m_image.path()),
+                                m_image.failure(QStringLiteral("the file changed while it was read"))));
+    m_crc = DecodeImageTrailer(trailer).crc;
+    return ConversionResult{};
+}
+
+void ConversionRun::describeOutputs(ConversionResult &result) const
+{
+    for (const Output &output : m_outputs)
+        result.writtenPaths.append(output.file->path());
+    result.imageSize = payloadSize() + ImageLayout::FrameSize;
+    result.crc = m_crc;
+}
+
 ConversionResult ConversionRun::notPlaced(const ReplaceFailure &replaced) const
 {
     const auto output = std::find_if(m_outputs.cbegin(), m_outputs.cend(),
@@ -564,14 +634,21 @@ ConversionResult RunConversion(const ConversionRequest &request)
 ConversionResult RunConversion(const ConversionRequest &request, const ConversionHooks &hooks)
 {
     ConversionRun run(request, hooks);
-    ConversionResult result = run.checkInputs();
+    ConversionResult result = run.stopIfCancelled();
+    if (result.succeeded())
+        result = run.checkInputs();
     if (result.succeeded())
         result = run.writeImage();
     if (result.succeeded())
         result = run.writeRecordFiles();
+    // The last moment a cancel is heard: from here the set goes in place whole.
+    if (result.succeeded())
+        result = run.stopIfCancelled();
     if (result.succeeded())
         result = run.putInPlace();
-    if (result.succeeded())
+    if (result.succeeded()) {
         run.describe(result);
+        run.describeOutputs(result);
+    }
     return result;
 }

@@ -7,6 +7,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+
+class ConversionProgress;
 
 #include <optional>
 #include <vector>
@@ -37,6 +40,7 @@ struct ConversionRequest
     QDateTime wallClock;  // the reading to stamp (see HeaderTimeAt)
     QString settingsPath; // the settings file the values came from, never an output; empty for none
     SourceOptions source;
+    ConversionProgress *progress = nullptr; // told how far the run is and asked to stop; may be null
 };
 
 enum class ConversionStatus {
@@ -57,6 +61,7 @@ enum class ConversionStatus {
     SourceSpanTooLarge,    // its data spans more than the limit
     SourceOverlap,         // it gives bytes twice with different values
     FillInvalid,           // the fill byte is not a byte in hexadecimal
+    Cancelled, // stopped on request before anything was put in place
 };
 
 // What an addressed source gave, for the summary.
@@ -80,6 +85,11 @@ struct ConversionResult
     // On success: the start address written, and what the source gave.
     quint32 startAddress = 0;
     SourceFacts source;
+    // On success: the files put in place (image first, as given), the new
+    // image's size and the CRC-16 in its trailer.
+    QStringList writtenPaths;
+    qint64 imageSize = 0;
+    quint16 crc = 0;
 
     bool succeeded() const { return status == ConversionStatus::Succeeded; }
 };
@@ -97,8 +107,9 @@ ConversionResult ReadFillField(const QString &fillText, ConversionRequest &reque
 // Runs a whole conversion: checks every input, writes the stamped image and
 // its record files under temporary names beside their targets, and only when
 // all are complete and on the disk puts them in place, the image first. A run
-// that is refused, fails or is interrupted changes nothing on disk. A second
-// run onto an output that a run is writing is refused at once.
+// that is refused, fails, is interrupted or is cancelled through
+// request.progress changes nothing on disk. A second run onto an output that
+// a run is writing is refused at once.
 ConversionResult RunConversion(const ConversionRequest &request);
 
 #endif

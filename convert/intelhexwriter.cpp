@@ -49,6 +49,12 @@ private:
 
 RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output)
 {
+    return WriteIntelHexWithProgress(image, startAddress, output, RecordBlockWritten());
+}
+
+RecordFileResult WriteIntelHexWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten)
+{
     return WriteRecordFile(image, output, QByteArray(), QByteArray(EndOfFileLine), MaxTextPerBlock,
-                           HexBlockFormatter(startAddress));
+                           HexBlockFormatter(startAddress), blockWritten);
 }

@@ -16,5 +16,8 @@ QT_END_NAMESPACE
 // bits change, and the end-of-file record. The image must end at or below
 // FFFFFFFF.
 RecordFileResult WriteIntelHex(QIODevice *image, quint32 startAddress, QIODevice *output);
+// The same, telling blockWritten after each block (see WriteRecordFile).
+RecordFileResult WriteIntelHexWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten);
 
 #endif

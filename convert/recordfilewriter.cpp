@@ -6,7 +6,7 @@
 
 RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByteArray &head,
                                  const QByteArray &tail, int maxTextPerBlock,
-                                 const RecordBlockFormatter &formatBlock)
+                                 const RecordBlockFormatter &formatBlock, const RecordBlockWritten &blockWritten)
 {
     if (!image || !output || !image->seek(0))
         return RecordFileResult::ImageReadFailed;
@@ -26,6 +26,8 @@ RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByt
         if (!WriteAll(output, text.constData(), end - text.constData()))
             return RecordFileResult::OutputWriteFailed;
         offset += n;
+        if (blockWritten && !blockWritten(n))
+            return RecordFileResult::Stopped;
         if (n < RecordFileBlockSize)
             break;
     }

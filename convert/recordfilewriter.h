@@ -14,11 +14,15 @@ enum class RecordFileResult {
     Written,
     ImageReadFailed,
     OutputWriteFailed,
+    Stopped, // the caller asked to stop after a block
 };
 
 // Formats the records of one block of the image at out and returns the end.
 // offset is the block's offset in the image; blocks hold whole records.
 using RecordBlockFormatter = std::function<char *(char *out, qint64 offset, const quint8 *data, int size)>;
+
+// Told after each block how many image bytes it held; false stops the writing.
+using RecordBlockWritten = std::function<bool(qint64 imageBytes)>;
 
 // Writes a text file of records: head, the records of the image read from
 // offset 0 to its end, then tail. The image is read and the text written a
@@ -26,7 +30,8 @@ using RecordBlockFormatter = std::function<char *(char *out, qint64 offset, cons
 // maxTextPerBlock bounds what formatBlock writes for one block.
 RecordFileResult WriteRecordFile(QIODevice *image, QIODevice *output, const QByteArray &head,
                                  const QByteArray &tail, int maxTextPerBlock,
-                                 const RecordBlockFormatter &formatBlock);
+                                 const RecordBlockFormatter &formatBlock,
+                                 const RecordBlockWritten &blockWritten = {});
 
 // Bytes of the image in one block: whole records of 16 bytes.
 constexpr int RecordFileBlockSize = 4096 * 16;

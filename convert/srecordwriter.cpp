@@ -17,6 +17,12 @@ void AppendS3Record(QByteArray &text, quint32 address, const quint8 *data, int c
 
 RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output)
 {
+    return WriteSRecordsWithProgress(image, startAddress, output, RecordBlockWritten());
+}
+
+RecordFileResult WriteSRecordsWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten)
+{
     using namespace SRecordLayout;
     const auto formatBlock = [startAddress](char *out, qint64 offset, const quint8 *data, int size) {
         for (int i = 0; i < size; i += DataBytesPerRecord) {
@@ -26,5 +32,5 @@ RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice
         return out;
     };
     return WriteRecordFile(image, output, QByteArray(HeaderLine), QByteArray(EndLine),
-                           RecordsPerBlock * FullLineLength, formatBlock);
+                           RecordsPerBlock * FullLineLength, formatBlock, blockWritten);
 }

@@ -18,5 +18,8 @@ void AppendS3Record(QByteArray &text, quint32 address, const quint8 *data, int c
 // the fixed header line, S3 records of 16 bytes from startAddress, the fixed
 // end line. Addresses wrap modulo 2^32.
 RecordFileResult WriteSRecords(QIODevice *image, quint32 startAddress, QIODevice *output);
+// The same, telling blockWritten after each block (see WriteRecordFile).
+RecordFileResult WriteSRecordsWithProgress(QIODevice *image, quint32 startAddress, QIODevice *output,
+                                           const RecordBlockWritten &blockWritten);
 
 #endif

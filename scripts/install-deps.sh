@@ -26,6 +26,7 @@ packages=(
     man-db groff-base           # man --warnings and lexgrog check the command line's man pages
     dpkg-dev file               # Debian packages: dpkg-shlibdeps computes their dependencies
     desktop-file-utils          # desktop-file-validate on the desktop entry
+    shared-mime-info libglib2.0-bin  # the project settings type, as file managers see it (gio)
     lintian                     # Debian's checks of the packages
 )
 if [ "${1:-}" = --only ]; then

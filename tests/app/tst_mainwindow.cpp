@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpacerItem>
 #include <QStatusBar>
 #include <QTest>
@@ -150,13 +151,15 @@ QStringList describe(QBoxLayout *layout)
 }
 
 // Calls handle with the next modal widget, from inside the event loop of its
-// exec(). handle must close it.
-void whenModalAppears(const std::function<void(QWidget *)> &handle)
+// exec(). handle must close it. The flag returned turns true once handle has
+// run or the wait has ended without a modal widget.
+std::shared_ptr<bool> whenModalAppears(const std::function<void(QWidget *)> &handle)
 {
     auto *poll = new QTimer(qApp);
     auto waited = std::make_shared<QElapsedTimer>();
+    auto over = std::make_shared<bool>(false);
     waited->start();
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, handle, waited]() {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, handle, waited, over]() {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal && waited->elapsed() < ModalWaitMs)
             return;
@@ -164,8 +167,10 @@ void whenModalAppears(const std::function<void(QWidget *)> &handle)
         poll->deleteLater();
         if (modal)
             handle(modal);
+        *over = true;
     });
     poll->start(10);
+    return over;
 }
 
 void closeDialog(QWidget *modal)
@@ -181,16 +186,18 @@ struct MessageBoxSeen
     bool shown = false;
     QString title;
     QString text;
+    QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QWidget *parent = nullptr;
 };
 
-// Clicks button, then reads and closes through "OK" the message box it opens.
+// Clicks button, then reads and closes through "OK" the message box it opens,
+// also when the box comes only after a run on another thread.
 MessageBoxSeen clickAndReadMessageBox(QPushButton *button)
 {
     MessageBoxSeen seen;
-    whenModalAppears([&seen](QWidget *modal) {
+    const std::shared_ptr<bool> over = whenModalAppears([&seen](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         if (!box) {
             closeDialog(modal);
@@ -199,6 +206,7 @@ MessageBoxSeen clickAndReadMessageBox(QPushButton *button)
         seen.shown = true;
         seen.title = box->windowTitle();
         seen.text = box->text();
+        seen.informative = box->informativeText();
         seen.icon = box->icon();
         seen.buttons = box->standardButtons();
         seen.parent = box->parentWidget();
@@ -208,6 +216,8 @@ MessageBoxSeen clickAndReadMessageBox(QPushButton *button)
             box->reject();
     });
     button->click();
+    if (!QTest::qWaitFor([&over]() { return *over; }, 2 * ModalWaitMs))
+        seen.shown = false;
     return seen;
 }
 
@@ -277,6 +287,7 @@ void TestMainWindow::init()
 {
     m_dir = std::make_unique<WorkingFolder>();
     QVERIFY(m_dir->isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir->path() + QStringLiteral("/.user"));
 }
 
 void TestMainWindow::cleanup()

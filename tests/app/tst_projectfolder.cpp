@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -54,6 +55,8 @@ void TestProjectFolder::init()
 {
     m_root = std::make_unique<WorkingFolder>();
     QVERIFY(m_root->isValid());
+    // The project opened last is remembered there, not in the user's own.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_root->path() + QStringLiteral("/user"));
     QDir root(m_root->path());
     for (const char *folder : {"project/fw", "project/out", "empty", "odd/VandrelSet.ini", "elsewhere"})
         QVERIFY(root.mkpath(QLatin1String(folder)));
@@ -150,14 +153,18 @@ void TestProjectFolder::relativePathsResolveAgainstTheFolder()
             convert = button;
     }
     QVERIFY(convert);
+    // The box comes once the run on its own thread has ended.
     QString boxText;
-    QTimer::singleShot(0, &window, [&boxText]() {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&boxText]() {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             boxText = box->text();
             box->accept();
         }
     });
+    poll.start(10);
     convert->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!boxText.isEmpty(), 10000);
     QCOMPARE(boxText, QStringLiteral("转换成功！"));
 
     QCOMPARE(ReadFile(project + QStringLiteral("/out/app_out.bin")).size(), 300 + 36);

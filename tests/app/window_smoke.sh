@@ -4,6 +4,9 @@
 # example profile through "转换", leaves through "退出" and expects exit status
 # 0. Then (without CLOCK) starts it on a folder that does not exist and
 # expects the warning box instead of the window, and exit status 1.
+# Without CLOCK it also converts a 300 MiB source twice: the progress dialog
+# must show within a second, and Escape, then Space on "取消", must cancel
+# the run and leave the previous pair byte for byte, with nothing beside it.
 # Usage: window_smoke.sh PROGRAM EXAMPLES_DIR [CLI CLOCK]
 # With CLI and CLOCK (a faketime date), the window runs with its clock set to
 # CLOCK, and vandrel-cli under the same clock must write the same files.
@@ -35,6 +38,8 @@ mkdir "$work/project" "$work/elsewhere"
 cp -R "$examples"/. "$work/project"/
 rm -f "$work"/project/out/*.bin "$work"/project/out/*.s19
 cd "$work/elsewhere"
+# The project opened is remembered in the user's settings: here, not at home.
+export XDG_CONFIG_HOME="$work/config"
 
 unset QT_QPA_PLATFORM
 if [ -n "$clock" ]; then
@@ -52,6 +57,35 @@ press "$window" Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 close_conversion_box ""
 [ -s ../project/out/main_board_app.bin ] && [ -s ../project/out/main_board_app.s19 ] \
     || fail "转换 wrote no output in the project folder"
+
+# cancel_large_run KEY: with the focus on "转换", starts a run of the large
+# source, waits for the progress dialog and cancels it with KEY.
+cancel_large_run() {
+    local started shown dialog
+    press "$window" space
+    started=$(date +%s%N)
+    dialog=$(find_window '^转换$') || true
+    shown=$(( ($(date +%s%N) - started) / 1000000 ))
+    [ -n "$dialog" ] || fail "no progress dialog during the 300 MiB run"
+    echo "    progress dialog after $shown ms"
+    # Half a second in the program; the rest is xdotool's polling on a busy machine.
+    [ "$shown" -le 1500 ] || fail "the progress dialog took $shown ms to show"
+    press "$dialog" "$1"
+    close_conversion_box "cancel by $1: "
+    cmp -s ../project/out/main_board_app.bin "$work/previous.bin" \
+        && cmp -s ../project/out/main_board_app.s19 "$work/previous.s19" \
+        || fail "cancel by $1 changed the previous pair"
+    [ "$(ls -A ../project/out)" = "$previous_entries" ] \
+        || fail "cancel by $1 left files beside the outputs: $(ls -A ../project/out)"
+}
+if [ -z "$clock" ]; then
+    cp ../project/out/main_board_app.bin "$work/previous.bin"
+    cp ../project/out/main_board_app.s19 "$work/previous.s19"
+    previous_entries=$(ls -A ../project/out)
+    head -c 300M /dev/zero > ../project/firmware/main_board.bin
+    cancel_large_run Escape
+    cancel_large_run space
+fi
 
 # Back on the window, focus is on "转换" again.
 leave_through_exit "$window"
