@@ -27,8 +27,6 @@
 
 namespace {
 
-constexpr int ModalWaitMs = 10000;
-
 // Calls handle with the first modal widget that shows within the wait.
 void whenModalAppears(QTimer &poll, const std::function<void(QWidget *)> &handle)
 {
