@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
 namespace {
 constexpr qint64 CopyChunkSize = 256 * 1024;
@@ -15,24 +16,32 @@ bool StandardOutputRecords::isStandardOutput(const QString &path)
     return path == QLatin1String("-") || path == QLatin1String("/dev/stdout");
 }
 
+StandardOutputRecords::~StandardOutputRecords()
+{
+    if (!m_path.isEmpty())
+        QFile::remove(m_path);
+}
+
 QString StandardOutputRecords::temporaryPath(QString *error)
 {
     m_interruptCleanup = std::make_unique<InterruptCleanup>();
-    m_file = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("vandrel-cli-XXXXXX.records")));
+    QTemporaryFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("vandrel-cli-XXXXXX.records")));
+    file.setAutoRemove(false);
     {
         // Registered exactly while it exists.
         const InterruptCleanup::Hold hold;
-        if (!m_file->open()) {
+        if (!file.open()) {
             *error = QStringLiteral("cannot make a temporary file for the standard output's text in %1: %2")
-                         .arg(Quoted(QDir::tempPath()), m_file->errorString());
+                         .arg(Quoted(QDir::tempPath()), file.errorString());
             return QString();
         }
-        m_cleanupEntry.add(m_file->fileName());
+        m_path = file.fileName();
+        m_cleanupEntry.add(m_path);
     }
-    // Closed, so that the conversion can put its file in place over it
+    // A closed QTemporaryFile keeps its handle; the file goes out of scope
+    // here so that the conversion can put its file in place over the name
     // (Windows renames over no open file).
-    m_file->close();
-    return m_file->fileName();
+    return m_path;
 }
 
 int StandardOutputRecords::copyToStandardOutput(const QString &imagePath, const QString &what) const
@@ -43,7 +52,7 @@ int StandardOutputRecords::copyToStandardOutput(const QString &imagePath, const 
                        .arg(Quoted(imagePath), what, cause));
         return ExitFailure;
     };
-    QFile text(m_file->fileName());
+    QFile text(m_path);
     if (!text.open(QIODevice::ReadOnly))
         return failed(text.errorString());
     QString error;

@@ -4,7 +4,6 @@
 #include "interruptcleanup.h"
 
 #include <QString>
-#include <QTemporaryFile>
 
 #include <memory>
 
@@ -17,6 +16,11 @@
 class StandardOutputRecords
 {
 public:
+    StandardOutputRecords() = default;
+    StandardOutputRecords(const StandardOutputRecords &) = delete;
+    StandardOutputRecords &operator=(const StandardOutputRecords &) = delete;
+    ~StandardOutputRecords();
+
     // Whether an option value names the standard output.
     static bool isStandardOutput(const QString &path);
 
@@ -32,7 +36,7 @@ private:
     // Made only when asked for; the guard before the entry it serves.
     std::unique_ptr<InterruptCleanup> m_interruptCleanup;
     InterruptCleanup::Entry m_cleanupEntry;
-    std::unique_ptr<QTemporaryFile> m_file;
+    QString m_path; // the temporary file, removed at the end; empty before it is made
 };
 
 #endif
