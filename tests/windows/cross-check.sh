@@ -96,7 +96,7 @@ run_case big-endian big_source 0 convert --source src.bin --image out.bin --s19 
 
 echo "cross-check: refusals"
 convert_args=(convert --source src.bin --image out.bin --s19 out.s19)
-run_case version-too-large source_file 1 "${convert_args[@]}" --address 0 --image-version 65536 --time "$time"
+run_case version-too-large source_file 2 "${convert_args[@]}" --address 0 --image-version 65536 --time "$time"
 run_case past-ffffffff source_file 1 "${convert_args[@]}" --address FFFFFF79 --image-version 1 --time "$time"
 run_case bad-time source_file 2 "${convert_args[@]}" --address 0 --image-version 1 --time "2026-02-30 10:00:00"
 run_case missing-source source_file 1 convert --source none.bin --image out.bin --s19 out.s19 \
