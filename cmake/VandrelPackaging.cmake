@@ -94,7 +94,7 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_COMPONENTS_ALL cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME vandrel-cli)
-# libsodium (release signatures) comes in through dpkg-shlibdeps, as Qt
+# libcrypto (release hashes and signatures) comes in through dpkg-shlibdeps, as Qt
 # does; signify-openbsd checks a signature without Vandrel.
 set(CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS "signify-openbsd")
 set(CPACK_COMPONENT_CLI_DESCRIPTION
@@ -105,7 +105,7 @@ CRC-16 trailer, and a Motorola S-record file (.s19) or an Intel HEX file of
 it. It reads device profiles from VandrelSet.ini, and checks a stamped image
 and its S-record file before they are flashed. It releases every profile at
 once with a manifest of SHA-256 hashes and an Ed25519 signature that
-signify-openbsd checks. It needs QtCore and libsodium only.")
+signify-openbsd checks. It needs QtCore and OpenSSL's libcrypto only.")
 
 if(VANDREL_BUILD_GUI)
     list(APPEND CPACK_COMPONENTS_ALL window)

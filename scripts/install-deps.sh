@@ -12,7 +12,7 @@ packages=(
     qt6-base-dev                # Qt 6 Core, Gui, Widgets, Test
     qt6-qpa-plugins             # Qt 6 platform plugins: the window under Xvfb and offscreen
     qtbase5-dev                 # Qt 5 Core, Gui, Widgets, Test: the tests also build with Qt 5
-    libsodium-dev pkg-config    # Ed25519 and hashes of release signatures, found through pkg-config
+    libssl-dev                  # OpenSSL's libcrypto: SHA-256 and Ed25519 signatures of releases
     signify-openbsd             # the standard tool that checks release signatures in the tests
     clang libclang-rt-dev       # the sanitizer build and libFuzzer for the fuzz target
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx

@@ -11,8 +11,8 @@
 # no DLLs), the examples and a short README.
 #
 # The first run builds Qt (scripts/windows-qt.sh, about 25 minutes on two
-# cores) and libsodium (scripts/windows-sodium.sh, a few minutes); later runs
-# reuse them. VANDREL_JOBS=N sets the compile jobs (default 2).
+# cores) and OpenSSL's libcrypto (scripts/windows-openssl.sh, about three
+# minutes); later runs reuse them. VANDREL_JOBS=N sets the compile jobs (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,8 +30,8 @@ scripts/install-deps.sh wine wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w6
 phase "static Qt for Windows"
 qt=$(scripts/windows-qt.sh)
 
-phase "static libsodium for Windows"
-sodium=$(scripts/windows-sodium.sh)
+phase "static libcrypto (OpenSSL) for Windows"
+openssl=$(scripts/windows-openssl.sh)
 
 phase "cross-build vandrel.exe, vandrel-cli.exe and the tests"
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
@@ -41,7 +41,7 @@ if [ -f "$build/CMakeCache.txt" ] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja'
     rm -rf "$build"
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DVANDREL_WINDOWS_QT="$qt" -DVANDREL_WINDOWS_SODIUM="$sodium" -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=ON >/dev/null
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DVANDREL_WINDOWS_QT="$qt" -DVANDREL_WINDOWS_OPENSSL="$openssl" -DCMAKE_BUILD_TYPE=Release -DVANDREL_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$jobs"
 cli_exe=$build/cli/vandrel-cli.exe
 window_exe=$build/app/vandrel.exe

@@ -35,7 +35,7 @@ done
 cli_depends=$(field "$cli_deb" Depends)
 echo "vandrel-cli depends on: $cli_depends"
 grep -Eq 'libqt[56]core' <<<"$cli_depends" || fail "vandrel-cli does not depend on QtCore"
-grep -Eq 'libsodium' <<<"$cli_depends" || fail "vandrel-cli does not depend on libsodium"
+grep -Eq 'libssl3' <<<"$cli_depends" || fail "vandrel-cli does not depend on libssl3 (libcrypto)"
 grep -Eqi 'gui|widgets|font|vandrel' <<<"$cli_depends" && fail "vandrel-cli depends on more than QtCore: $cli_depends"
 
 window_depends=$(field "$window_deb" Depends)
