@@ -133,10 +133,7 @@ ConvertCommand::ConvertCommand()
                             "vandrel-convert/1): paths, sizes, the image address, the header fields, the CRC "
                             "trailer and the SHA-256 of each file; for an addressed source also its format, data "
                             "ranges, fill byte, filled ranges and entry address."))
-    , m_relocate(QStringLiteral("relocate"),
-                 QStringLiteral("Place an addressed source's data at start address + 32 even when it was linked "
-                                "at another address (for a bootloader that copies the payload). Without it such a "
-                                "source is refused."))
+    , m_relocate(SourceOptionSet::relocateOption())
 {
     AddHelpOption(m_parser);
     m_parser.addOptions({m_source, m_image, m_srecord, m_hex, m_address, m_version, m_profile, m_settings, m_time,

@@ -24,14 +24,17 @@ CommandHelp ReleaseHelp()
     CommandHelp help;
     help.command = QStringLiteral("release");
     help.usage = QStringLiteral("--manifest FILE [--settings FILE] [--profile INDEX|NAME]... [--sign SECRET_KEY]\n"
-                                "       [--hex] [--address HEX] [--image-version N] [--time TIME] [--byte-order ORDER]");
+                                "       [--hex] [--address HEX] [--image-version N] [--time TIME] [--byte-order ORDER]\n"
+                                "       [--source-format FORMAT] [--fill HEX] [--max-size BYTES] [--crop START-END]\n"
+                                "       [--relocate]");
     help.description = QStringLiteral(
         "Converts every profile of the settings file (or those named with --profile) as convert --profile\n"
         "does, and writes a manifest (JSON, \"vandrel-release/1\") of what was written and from what:\n"
-        "the settings file, each profile's source, start address, version, header, CRC and outputs, each\n"
-        "with its size and SHA-256, paths relative to the manifest's folder. With --sign, also an\n"
-        "Ed25519 signature of the manifest beside it (FILE.sig, signify's format: signify-openbsd -V\n"
-        "-p KEY.pub -m FILE checks it); without, an earlier FILE.sig is removed. Every file of every\n"
+        "the settings file, each profile's source and the format it was read in (a raw binary, ELF,\n"
+        "Intel HEX or S-records, chosen as convert chooses), start address, version, header, CRC and\n"
+        "outputs, each with its size and SHA-256, paths relative to the manifest's folder. With --sign,\n"
+        "also an Ed25519 signature of the manifest beside it (FILE.sig, signify's format: signify-openbsd\n"
+        "-V -p KEY.pub -m FILE checks it); without, an earlier FILE.sig is removed. Every file of every\n"
         "profile, the manifest and the signature are written under temporary names and put in place\n"
         "together: a release that is refused, fails or is stopped leaves every previous file as it was.\n"
         "With --time or SOURCE_DATE_EPOCH two releases of the same inputs give identical files.\n"
@@ -83,9 +86,12 @@ ReleaseCommand::ReleaseCommand()
     , m_byteOrder(QStringLiteral("byte-order"),
                   QStringLiteral("Byte order of the headers' fields: little (the default) or big."),
                   QStringLiteral("little|big"), QStringLiteral("little"))
+    , m_relocate(SourceOptionSet::relocateOption())
 {
     AddHelpOption(m_parser);
-    m_parser.addOptions({m_settings, m_profile, m_manifest, m_sign, m_hex, m_address, m_version, m_time, m_byteOrder});
+    m_parser.addOptions(
+        {m_settings, m_profile, m_manifest, m_sign, m_hex, m_address, m_version, m_time, m_byteOrder, m_relocate});
+    m_parser.addOptions(m_sourceOptions.options());
     m_help = ReleaseHelp();
 }
 
@@ -131,7 +137,7 @@ std::optional<int> ReleaseCommand::readProfiles(ReleaseRequest &release) const
     if (const std::optional<int> status = chooseProfiles(settings, indexes))
         return status;
     ConversionRequest common;
-    if (const std::optional<int> status = readRequestOptions(common))
+    if (const std::optional<int> status = readRequestOptions(common, settings.fill()))
         return status;
     const QString address = m_parser.isSet(m_address) ? m_parser.value(m_address) : settings.startAddress();
     const QString version = m_parser.isSet(m_version) ? m_parser.value(m_version) : settings.version();
@@ -176,9 +182,14 @@ std::optional<int> ReleaseCommand::chooseProfiles(const ProfileSettings &setting
     return std::nullopt;
 }
 
-// What every profile shares: the byte order, the time, the settings file.
-std::optional<int> ReleaseCommand::readRequestOptions(ConversionRequest &request) const
+// What every profile shares: the byte order, the time, the settings file,
+// how addressed sources are read.
+std::optional<int> ReleaseCommand::readRequestOptions(ConversionRequest &request, const QString &settingsFill) const
 {
+    if (const std::optional<int> status = m_sourceOptions.read(m_parser, m_help.command, settingsFill,
+                                                               request.source.format, request.source.layout))
+        return status;
+    request.source.relocate = m_parser.isSet(m_relocate);
     const QString byteOrder = m_parser.value(m_byteOrder);
     const std::optional<int> littleEndian = ParseByteOrder(byteOrder);
     if (!littleEndian)

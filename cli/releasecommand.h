@@ -3,6 +3,7 @@
 
 #include "commandparser.h"
 #include "releaserun.h"
+#include "sourceoptions.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -26,7 +27,7 @@ private:
     // The steps of a run; each returns the exit status when the run ends there.
     std::optional<int> readProfiles(ReleaseRequest &release) const;
     std::optional<int> chooseProfiles(const ProfileSettings &settings, QVector<int> &indexes) const;
-    std::optional<int> readRequestOptions(ConversionRequest &request) const;
+    std::optional<int> readRequestOptions(ConversionRequest &request, const QString &settingsFill) const;
     std::optional<int> readSigningKey(ReleaseRequest &release) const;
 
     QCommandLineParser m_parser;
@@ -40,6 +41,8 @@ private:
     QCommandLineOption m_version;
     QCommandLineOption m_time;
     QCommandLineOption m_byteOrder;
+    QCommandLineOption m_relocate;
+    SourceOptionSet m_sourceOptions;
 };
 
 #endif

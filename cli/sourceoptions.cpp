@@ -27,6 +27,14 @@ SourceOptionSet::SourceOptionSet()
 {
 }
 
+QCommandLineOption SourceOptionSet::relocateOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("relocate"),
+        QStringLiteral("Place an addressed source's data at start address + 32 even when it was linked at another "
+                       "address (for a bootloader that copies the payload). Without it such a source is refused."));
+}
+
 std::optional<int> SourceOptionSet::read(const QCommandLineParser &parser, const QString &command,
                                          const QString &settingsFill, SourceFormat &format,
                                          SourceLayoutOptions &layout) const

@@ -27,6 +27,9 @@ public:
     std::optional<int> read(const QCommandLineParser &parser, const QString &command, const QString &settingsFill,
                             SourceFormat &format, SourceLayoutOptions &layout) const;
 
+    // --relocate, which convert and release take beside the others.
+    static QCommandLineOption relocateOption();
+
 private:
     QCommandLineOption m_format;
     QCommandLineOption m_fill;

@@ -515,8 +515,11 @@ ConversionResult ConversionRun::putInPlace()
     }
     if (!result.succeeded())
         return result;
-    if (m_hooks.placeTogether)
-        return m_hooks.placeTogether(files);
+    if (m_hooks.placeTogether) {
+        ConversionResult written;
+        describe(written);
+        return m_hooks.placeTogether(files, written);
+    }
     // An interrupt waits until the set is in place or rolled back, and
     // the locks are released.
     m_placement.emplace();

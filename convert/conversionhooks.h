@@ -16,10 +16,12 @@ struct ConversionHooks
     std::function<void()> afterFirstSourcePiece;
     // Puts the outputs in place and gives targets their previous files back.
     RenameFunction rename;
-    // When set, the run hands its written outputs (in placing order) to it
+    // When set, the run hands its written outputs (in placing order) and what
+    // it wrote them from (the start address, the source's facts) to it
     // instead of putting them in place itself, and returns what it returns:
     // a set of runs places every run's outputs at once.
-    std::function<ConversionResult(const std::vector<OutputFile *> &outputs)> placeTogether;
+    std::function<ConversionResult(const std::vector<OutputFile *> &outputs, const ConversionResult &written)>
+        placeTogether;
 };
 
 ConversionResult RunConversion(const ConversionRequest &request, const ConversionHooks &hooks);

@@ -95,10 +95,10 @@ ConversionResult SetRun::runMember(std::size_t index)
         return placeAll();
     ConversionHooks hooks;
     hooks.rename = m_set.rename;
-    hooks.placeTogether = [this, index](const std::vector<OutputFile *> &outputs) {
+    hooks.placeTogether = [this, index](const std::vector<OutputFile *> &outputs, const ConversionResult &written) {
         m_written.push_back(outputs);
         if (m_set.memberWritten)
-            m_set.memberWritten(index, outputs);
+            m_set.memberWritten(index, outputs, written);
         const ConversionResult result = runMember(index + 1);
         // These files are closed or removed once this returns.
         waitForMemberWork();

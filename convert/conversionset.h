@@ -46,12 +46,14 @@ struct ConversionSet
     std::vector<ConversionSetMember> members;
     std::vector<SetFile> added;
     AddedFilesMaker makeAddedFiles;
-    // Called as each member's outputs are written, so the caller can start
+    // Called as each member's outputs are written, with what they were
+    // written from (start address, source facts), so the caller can start
     // work on them (hashing on another thread) while the next member runs.
     // waitForMemberWork must end that work: it is called before any written
     // file is closed, placed or removed, and makeAddedFiles may rely on it
     // having been called.
-    std::function<void(std::size_t member, const std::vector<OutputFile *> &outputs)> memberWritten;
+    std::function<void(std::size_t member, const std::vector<OutputFile *> &outputs, const ConversionResult &written)>
+        memberWritten;
     std::function<void()> waitForMemberWork;
     // Files that go with the set: removed when it is put in place, kept
     // when it is not (a signature that no longer fits).

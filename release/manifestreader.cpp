@@ -2,6 +2,7 @@
 
 #include "manifestvalues.h"
 #include "messagetext.h"
+#include "sourceformat.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,16 @@
 
 namespace {
 constexpr int MaxOutputs = 3;
+
+// The formats a source is read in; never "auto": a release names what it read.
+QStringList sourceFormatNames()
+{
+    QStringList names;
+    for (const SourceFormat format :
+         {SourceFormat::Binary, SourceFormat::Elf, SourceFormat::IntelHex, SourceFormat::SRecord})
+        names << SourceFormatName(format);
+    return names;
+}
 
 ManifestFile readFile(ManifestValues &values, const QJsonObject &object, const QString &place)
 {
@@ -61,8 +72,7 @@ ManifestProfile readProfile(ManifestValues &values, const QJsonValue &value, con
     const QJsonObject source = values.object(object.value(QStringLiteral("source")), sourcePlace);
     const ManifestFile sourceFile = readFile(values, source, sourcePlace);
     profile.source = ManifestSource{sourceFile.path,
-                                    values.oneOf(source, QStringLiteral("format"), sourcePlace,
-                                                 {QStringLiteral("binary")}),
+                                    values.oneOf(source, QStringLiteral("format"), sourcePlace, sourceFormatNames()),
                                     sourceFile.size, sourceFile.sha256};
     profile.startAddress = values.hexNumber(object, QStringLiteral("startAddress"), place, 8);
     profile.softwareVersion = quint16(values.whole(object, QStringLiteral("softwareVersion"), place, 0xFFFF));

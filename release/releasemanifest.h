@@ -31,7 +31,7 @@ struct ManifestFile
 struct ManifestSource
 {
     QString path;
-    QString format; // "binary"
+    QString format; // as read: "binary", "elf", "ihex" or "srec"
     qint64 size = 0;
     QByteArray sha256;
 };

@@ -6,6 +6,7 @@
 #include "manifestwriter.h"
 #include "messagetext.h"
 #include "outputfile.h"
+#include "sourceformat.h"
 #include "stamptime.h"
 
 #include <QDir>
@@ -46,7 +47,7 @@ ReleaseManifest manifestFrame(const ReleaseRequest &release, QString *error)
         ManifestProfile entry;
         entry.index = profile.index;
         entry.name = profile.name;
-        entry.source = ManifestSource{relativePath(folder, request.sourcePath, error), QStringLiteral("binary"), 0, {}};
+        entry.source = ManifestSource{relativePath(folder, request.sourcePath, error), QString(), 0, {}};
         entry.startAddress = request.startAddress;
         entry.softwareVersion = request.version;
         entry.littleEndian = request.littleEndian;
@@ -61,15 +62,25 @@ ReleaseManifest manifestFrame(const ReleaseRequest &release, QString *error)
 }
 
 // What one member's written files hold: the image's header and trailer, and
-// the size and SHA-256 of each output and of the source, which is the
-// image's payload, exactly the bytes that were stamped.
+// the size and SHA-256 of each output and of the source. A raw source is the
+// image's payload, exactly the bytes that were stamped; an addressed one
+// (ELF, Intel HEX, S-records) is hashed as the file it is.
 struct WrittenFacts
 {
     QString error;
     ImageHeader header;
     quint16 crc = 0;
+    SourceFormat sourceFormat = SourceFormat::Binary;
     FileHash source;
     std::vector<FileHash> outputs;
+};
+
+// What a member's hashing starts from.
+struct WrittenMember
+{
+    std::vector<OutputFile *> outputs;
+    SourceFormat sourceFormat = SourceFormat::Binary;
+    QString sourcePath;
 };
 
 QString readImage(QFile &image, WrittenFacts &facts)
@@ -87,13 +98,25 @@ QString readImage(QFile &image, WrittenFacts &facts)
     FileHash hash;
     const QString problem = HashDevice(&image, &hash, ImageLayout::HeaderSize, size - ImageLayout::TrailerSize);
     facts.outputs.push_back(hash);
-    facts.source = FileHash{hash.size - ImageLayout::FrameSize, hash.spanSha256, QByteArray()};
+    if (facts.sourceFormat == SourceFormat::Binary)
+        facts.source = FileHash{hash.size - ImageLayout::FrameSize, hash.spanSha256, QByteArray()};
     return problem;
 }
 
-WrittenFacts readWritten(const std::vector<OutputFile *> &files)
+void readAddressedSource(const WrittenMember &member, WrittenFacts &facts)
 {
+    const QString problem = HashFile(member.sourcePath, &facts.source);
+    if (!problem.isEmpty())
+        facts.error = QStringLiteral("source image %1 %2").arg(Quoted(member.sourcePath), problem);
+}
+
+WrittenFacts readWritten(const WrittenMember &member)
+{
+    const std::vector<OutputFile *> &files = member.outputs;
     WrittenFacts facts;
+    facts.sourceFormat = member.sourceFormat;
+    if (member.sourceFormat != SourceFormat::Binary)
+        readAddressedSource(member, facts);
     for (std::size_t k = 0; k < files.size() && facts.error.isEmpty(); ++k) {
         FileHash hash;
         const QString problem = k == 0 ? readImage(files[k]->file(), facts) : HashDevice(&files[k]->file(), &hash);
@@ -116,7 +139,7 @@ public:
     WrittenHashing(const WrittenHashing &) = delete;
     WrittenHashing &operator=(const WrittenHashing &) = delete;
 
-    void start(std::size_t member, const std::vector<OutputFile *> &outputs)
+    void start(std::size_t member, const WrittenMember &written)
     {
         // Two at a time at most: more would only compete for the cores.
         if (m_pending.size() >= MaxPending) {
@@ -125,9 +148,9 @@ public:
         }
         WrittenFacts &facts = m_facts[member];
         try {
-            m_pending.push_back(std::async(std::launch::async, [&facts, outputs]() { facts = readWritten(outputs); }));
+            m_pending.push_back(std::async(std::launch::async, [&facts, written]() { facts = readWritten(written); }));
         } catch (const std::system_error &) {
-            facts = readWritten(outputs); // no thread to be had: here, then
+            facts = readWritten(written); // no thread to be had: here, then
         }
     }
 
@@ -157,6 +180,7 @@ QString completeManifest(ReleaseManifest &manifest, const WrittenHashing &hashin
             return QStringLiteral("profile %1 wrote other files than asked").arg(profile.index);
         profile.header = facts.header;
         profile.crc = facts.crc;
+        profile.source.format = SourceFormatName(facts.sourceFormat);
         profile.source.size = facts.source.size;
         profile.source.sha256 = facts.source.sha256;
         for (int k = 0; k < profile.outputs.size(); ++k) {
@@ -201,8 +225,9 @@ QString RunRelease(const ReleaseRequest &release)
         set.removed.push_back({signaturePath, QStringLiteral("earlier signature")});
     set.rename = release.rename;
     WrittenHashing hashing(release.profiles.size());
-    set.memberWritten = [&hashing](std::size_t member, const std::vector<OutputFile *> &outputs) {
-        hashing.start(member, outputs);
+    set.memberWritten = [&](std::size_t member, const std::vector<OutputFile *> &outputs,
+                            const ConversionResult &written) {
+        hashing.start(member, {outputs, written.source.format, release.profiles[member].request.sourcePath});
     };
     set.waitForMemberWork = [&hashing]() { hashing.waitAll(); };
     set.makeAddedFiles = [&](const WrittenOutputs &, QList<QByteArray> *contents) {

@@ -79,6 +79,7 @@ private slots:
     void tamperedFilesFail_data();
     void tamperedFilesFail();
     void sourcesCheckedWhenPresent();
+    void addressedSourcesReleased();
     void failingProfileChangesNothing_data();
     void failingProfileChangesNothing();
     void unsignedReleaseDropsStaleSignature();
@@ -278,6 +279,79 @@ void TestRelease::sourcesCheckedWhenPresent()
     QVERIFY(strict.out.contains("firmware/motor_driver.bin: FAILED: not present\n"));
 }
 
+// Sources straight from the linker: the profiles' firmware as Intel HEX and
+// S-records (objcopy's), one of them linked elsewhere. Refused until
+// --relocate is given; then the images and record files are those of the
+// raw release, and the manifest names each format and hashes the file read.
+void TestRelease::addressedSourcesReleased()
+{
+    if (!ReferenceToolsAvailable)
+        QSKIP(ReferenceToolsAbsent);
+    release();
+    const QMap<QString, QByteArray> rawOutputs = TreeState(path(QStringLiteral("out")));
+    const struct
+    {
+        QString name;
+        QString format; // objcopy's name
+        QString suffix;
+        QString address;
+    } sources[] = {{Firmware.at(0), QStringLiteral("ihex"), QStringLiteral(".hex"), QStringLiteral("0x08000020")},
+                   {Firmware.at(1), QStringLiteral("srec"), QStringLiteral(".s19"), QStringLiteral("0x08000020")},
+                   {Firmware.at(2), QStringLiteral("srec"), QStringLiteral(".srec"), QStringLiteral("0x20000000")}};
+    QByteArray settings = ReadFile(path(QStringLiteral("VandrelSet.ini")));
+    QString error;
+    for (const auto &source : sources) {
+        const QString raw = QStringLiteral("firmware/") + source.name + QStringLiteral(".bin");
+        const QString addressed = QStringLiteral("firmware/") + source.name + source.suffix;
+        QVERIFY2(RunTool(QStringLiteral("objcopy"),
+                         {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"), source.format,
+                          QStringLiteral("--change-addresses=") + source.address, path(raw), path(addressed)},
+                         nullptr, &error),
+                 qPrintable(error));
+        settings.replace(raw.toUtf8(), addressed.toUtf8());
+    }
+    QVERIFY(WriteFile(path(QStringLiteral("VandrelSet.ini")), settings));
+
+    const QMap<QString, QByteArray> before = TreeState(m_dir->path());
+    const CliRun refused = run({QStringLiteral("release"), QStringLiteral("--manifest"), QStringLiteral("out/release.json"),
+                                QStringLiteral("--time"), QString::fromLatin1(TimeText)});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("profile 2 \"显示面板\": source image \"firmware/display_panel.srec\" starts at "
+                                  "0x20000000"),
+             refused.err.constData());
+    QCOMPARE(TreeState(m_dir->path()), before);
+
+    release({QStringLiteral("--relocate")});
+    QMap<QString, QByteArray> outputs = TreeState(path(QStringLiteral("out")));
+    const QJsonObject manifest = QJsonDocument::fromJson(outputs.take(QStringLiteral("release.json"))).object();
+    outputs.remove(QStringLiteral("release.json.sig"));
+    QMap<QString, QByteArray> expected = rawOutputs;
+    expected.remove(QStringLiteral("release.json"));
+    expected.remove(QStringLiteral("release.json.sig"));
+    QCOMPARE(outputs, expected);
+    const QJsonArray profiles = manifest.value(QStringLiteral("profiles")).toArray();
+    QCOMPARE(profiles.size(), 3);
+    for (int i = 0; i < profiles.size(); ++i) {
+        const QJsonObject source = profiles.at(i).toObject().value(QStringLiteral("source")).toObject();
+        QCOMPARE(source.value(QStringLiteral("format")).toString(), sources[i].format);
+        QCOMPARE(source.value(QStringLiteral("path")).toString(),
+                 QStringLiteral("../firmware/") + sources[i].name + sources[i].suffix);
+        const QString file = path(QStringLiteral("firmware/") + sources[i].name + sources[i].suffix);
+        QByteArray sum;
+        QVERIFY2(RunTool(QStringLiteral("sha256sum"), {file}, &sum, &error), qPrintable(error));
+        QCOMPARE(source.value(QStringLiteral("sha256")).toString().toLatin1(), sum.left(64));
+        QCOMPARE(qint64(source.value(QStringLiteral("size")).toDouble()), QFileInfo(file).size());
+    }
+    const CliRun verified = run({QStringLiteral("verify"), QStringLiteral("out/release.json"),
+                                 QStringLiteral("--public-key"), QStringLiteral("key.pub")});
+    QVERIFY2(verified.exitCode == 0, verified.out + verified.err);
+    const QString hexSource = path(QStringLiteral("firmware/main_board.hex"));
+    QVERIFY(WriteFile(hexSource, Flipped(ReadFile(hexSource), 20)));
+    const CliRun tampered = run({QStringLiteral("verify"), QStringLiteral("out/release.json")});
+    QCOMPARE(tampered.exitCode, 1);
+    QVERIFY2(tampered.out.contains("firmware/main_board.hex: FAILED"), tampered.out.constData());
+}
+
 void TestRelease::failingProfileChangesNothing_data()
 {
     QTest::addColumn<QString>("spoil");
@@ -431,6 +505,10 @@ void TestRelease::usageErrors_data()
     QTest::newRow("release naming a profile twice")
         << QStringList{"release", "--manifest", "r.json", "--profile", "0", "--profile", "主控板"}
         << "profile 0 is named twice";
+    QTest::newRow("release with an unknown source format")
+        << QStringList{"release", "--manifest", "r.json", "--source-format", "coff"} << "--source-format \"coff\"";
+    QTest::newRow("release with a fill that is no byte")
+        << QStringList{"release", "--manifest", "r.json", "--fill", "100"} << "--fill \"100\"";
     QTest::newRow("verify without a manifest") << QStringList{"verify"} << "no manifest given";
     QTest::newRow("keygen without the public file") << QStringList{"keygen", "--secret", "a.sec"}
                                                     << "--secret and --public are both needed";
