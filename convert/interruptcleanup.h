@@ -23,8 +23,12 @@ public:
     InterruptCleanup(const InterruptCleanup &) = delete;
     InterruptCleanup &operator=(const InterruptCleanup &) = delete;
 
-    // Room for the files of many conversions running in one process.
-    static constexpr int MaxFiles = 1024;
+    // Room for the files of many conversions running in one process, and
+    // for a whole release of the most profiles a settings file lists (1000,
+    // each an image, S-records and Intel HEX, each file three names: the
+    // temporary, the lock, the backup). The slots are untouched, and so take
+    // no memory, until used.
+    static constexpr int MaxFiles = 9216;
 
     // One file to remove on an interrupt, for as long as the entry holds it.
     // Each entry forgets only its own file.

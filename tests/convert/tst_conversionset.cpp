@@ -9,6 +9,8 @@
 #include "outputfile.h"
 #include "outputlock.h"
 #include "platformfile.h"
+#include "profilesettings.h"
+#include "setcollisions.h"
 #include "testfiles.h"
 #include "testpayload.h"
 
@@ -88,6 +90,7 @@ private slots:
     void overlapsRefusedFirst_data();
     void overlapsRefusedFirst();
     void tooManyFilesRefusedFirst();
+    void largestReleaseFits();
 #ifdef Q_OS_UNIX
     void interrupts_data();
     void interrupts();
@@ -317,6 +320,25 @@ void TestConversionSet::tooManyFilesRefusedFirst()
     QVERIFY(!result.succeeded());
     QVERIFY2(result.detail.contains(QStringLiteral("more than the interrupt clean-up can hold")), qPrintable(result.detail));
     expectUnchanged(before);
+}
+
+// The clean-up has room for a release of every profile a settings file can
+// list, each with all three outputs, with its manifest and signature.
+void TestConversionSet::largestReleaseFits()
+{
+    ConversionSet set;
+    for (int i = 0; i < ProfileSettings::MaxDevices; ++i) {
+        ConversionRequest request;
+        request.sourcePath = name("m%1.src", i);
+        request.imagePath = name("many%1.bin", i);
+        request.srecordPath = name("many%1.s19", i);
+        request.hexPath = name("many%1.hex", i);
+        set.members.push_back({request, QStringLiteral("member %1").arg(i)});
+    }
+    set.added = {{name("release%1.json", 0), QStringLiteral("manifest")},
+                 {name("release%1.json.sig", 0), QStringLiteral("signature")}};
+    set.removed = {{name("old%1.sig", 0), QStringLiteral("earlier signature")}};
+    QCOMPARE(SetCleanupRoom(set), QString());
 }
 
 #ifdef Q_OS_UNIX
