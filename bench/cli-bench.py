@@ -18,10 +18,10 @@ import os
 import random
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
+
+from benchtiming import interleaved, run_measured
 
 MIB = 1024 * 1024
 ADDRESS = 0x08000000
@@ -30,23 +30,10 @@ TARGET_SIZE = 16 * MIB
 TARGET_MEMORY_ABOVE_BASELINE = 16 * MIB
 
 
-GNU_TIME = "/usr/bin/time"
-
-
-def run_measured(command, cwd):
-    """Wall time in seconds and peak resident memory in KiB of one run.
-
-    GNU time measures the memory: a child forked from this script would
-    count the script's own pages, which it holds until exec.
-    """
-    start = time.perf_counter()
-    result = subprocess.run([GNU_TIME, "-f", "%M"] + command, cwd=cwd,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
-    error = result.stderr.decode(errors="replace").strip()
-    if result.returncode != 0:
-        sys.exit(f"{command[0]} failed ({result.returncode}): {error}")
-    return elapsed, int(error.splitlines()[-1])
+def run_timed(command, cwd):
+    """Wall seconds and peak resident KiB of one run."""
+    elapsed, _, peak = run_measured(command, cwd)
+    return elapsed, peak
 
 
 def s3_lines(path):
@@ -70,8 +57,6 @@ def main():
         sys.exit(f"no vandrel-cli at {cli}; build it or give --cli")
     if not objcopy:
         sys.exit("objcopy not found (Debian package binutils)")
-    if not os.access(GNU_TIME, os.X_OK):
-        sys.exit(f"GNU time not found at {GNU_TIME} (Debian package time)")
 
     programs = {
         "vandrel-cli": [cli, "convert", "--source", "source.bin", "--image", "image.bin", "--s19", "cli.s19",
@@ -83,23 +68,17 @@ def main():
     verdict = None
     memory_verdict = True
     with tempfile.TemporaryDirectory(prefix="vandrel-bench-") as work:
-        baseline = max(run_measured([cli, "--version"], work)[1] for _ in range(3))
+        baseline = max(run_timed([cli, "--version"], work)[1] for _ in range(3))
         print(f"vandrel-cli Qt baseline (peak of --version): {baseline / 1024:.1f} MB")
         print(f"{'source':>8} {'vandrel-cli':>12} {'objcopy':>10} {'ratio':>6} {'cli peak':>10} {'above base':>11}"
               f" {'objcopy peak':>13}")
         for size in sizes:
             with open(os.path.join(work, "source.bin"), "wb") as f:
                 f.write(random.Random(size).randbytes(size))
-            times = {name: [] for name in programs}
-            peaks = {name: 0 for name in programs}
-            for name, command in programs.items():  # warm the page cache
-                run_measured(command, work)
-            for repetition in range(args.repetitions):
-                order = list(programs) if repetition % 2 == 0 else list(reversed(programs))
-                for name in order:
-                    elapsed, peak = run_measured(programs[name], work)
-                    times[name].append(elapsed)
-                    peaks[name] = max(peaks[name], peak)
+            results = interleaved({name: (lambda command=command: run_timed(command, work))
+                                   for name, command in programs.items()}, args.repetitions)
+            times = {name: [r[0] for r in runs] for name, runs in results.items()}
+            peaks = {name: max(r[1] for r in runs) for name, runs in results.items()}
 
             # The cli's image is the 32-byte header (two records), the source and
             # the trailer; objcopy's records hold the bare source. Same data.

@@ -18,10 +18,10 @@ import filecmp
 import os
 import random
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
+
+from benchtiming import interleaved, run_measured
 
 MIB = 1024 * 1024
 PROFILES = 3
@@ -30,11 +30,7 @@ TIME = "2026-12-09 12:00:00"
 
 
 def run(command, cwd):
-    start = time.perf_counter()
-    result = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    if result.returncode != 0:
-        sys.exit(f"{' '.join(command)} failed ({result.returncode}): {result.stderr.decode(errors='replace')}")
-    return time.perf_counter() - start
+    return run_measured(command, cwd)[0]
 
 
 def settings_text(folder):
@@ -76,14 +72,7 @@ def main():
             return run([cli, "release", "--settings", "release.ini", "--manifest", "release/release.json",
                         "--sign", "key.sec", "--time", TIME], work)
 
-        measures = {"separate": separate, "release": release}
-        times = {name: [] for name in measures}
-        for measure in measures.values():  # warm the page cache
-            measure()
-        for repetition in range(args.repetitions):
-            order = list(measures) if repetition % 2 == 0 else list(reversed(measures))
-            for name in order:
-                times[name].append(measures[name]())
+        times = interleaved({"separate": separate, "release": release}, args.repetitions)
 
         for i in range(PROFILES):
             for suffix in ("_app.bin", "_app.s19"):

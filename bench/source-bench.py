@@ -20,10 +20,10 @@ import os
 import random
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
+
+from benchtiming import interleaved, run_measured
 
 MIB = 1024 * 1024
 START = 0x08000000
@@ -32,24 +32,8 @@ TARGET_RATIO = 1.0
 LINKER_SCRIPT = f"SECTIONS {{ .data 0x{PAYLOAD:08X} : {{ *(.data) }} }}\n"
 
 
-GNU_TIME = "/usr/bin/time"
-
-
 def run(command, cwd):
-    """Wall seconds, user CPU seconds and peak resident KiB of one run.
-
-    GNU time measures the child: one forked from this script would count the
-    script's own pages until exec.
-    """
-    start = time.perf_counter()
-    result = subprocess.run([GNU_TIME, "-f", "%U %M"] + command, cwd=cwd,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
-    error = result.stderr.decode(errors="replace").strip()
-    if result.returncode != 0:
-        sys.exit(f"{' '.join(command)} failed ({result.returncode}): {error}")
-    user, peak = error.splitlines()[-1].split()
-    return elapsed, float(user), int(peak)
+    return run_measured(command, cwd)
 
 
 def run_steps(steps, cwd):
@@ -87,8 +71,6 @@ def main():
     cli = os.path.abspath(args.cli)
     if not os.access(cli, os.X_OK):
         sys.exit(f"no vandrel-cli at {cli}; build it or give --cli")
-    if not os.access(GNU_TIME, os.X_OK):
-        sys.exit(f"GNU time not found at {GNU_TIME} (Debian package time)")
     for tool in ("objcopy", "arm-none-eabi-objcopy", "arm-none-eabi-ld"):
         if not shutil.which(tool):
             sys.exit(f"{tool} not found (Debian packages binutils, binutils-arm-none-eabi)")
@@ -113,16 +95,10 @@ def main():
                              [cli, "convert", "--source", "flat.bin", "--address", f"{START:08X}", "--image",
                               "flat_out.bin", "--s19", "flat.s19"] + convert],
             }
-            times = {way: [] for way in ways}
-            peaks = {way: 0 for way in ways}
-            for steps in ways.values():  # warm the page cache
-                run_steps(steps, work)
-            for repetition in range(args.repetitions):
-                order = list(ways) if repetition % 2 == 0 else list(reversed(ways))
-                for way in order:
-                    elapsed, _, peak = run_steps(ways[way], work)
-                    times[way].append(elapsed)
-                    peaks[way] = max(peaks[way], peak)
+            results = interleaved({way: (lambda steps=steps: run_steps(steps, work)) for way, steps in ways.items()},
+                                  args.repetitions)
+            times = {way: [r[0] for r in runs] for way, runs in results.items()}
+            peaks = {way: max(r[2] for r in runs) for way, runs in results.items()}
             for a, b in (("direct.bin", "flat_out.bin"), ("direct.s19", "flat.s19")):
                 if not filecmp.cmp(os.path.join(work, a), os.path.join(work, b), shallow=False):
                     sys.exit(f"{name}: {a} differs from {b}")
@@ -135,11 +111,9 @@ def main():
 
         inspect = [cli, "inspect", "direct.bin", "--s19", "direct.s19", "--address", f"{START:08X}"]
         reference = ["objcopy", "-I", "srec", "-O", "binary", "direct.s19", "back.bin"]
-        user = {"inspect": [], "objcopy": []}
-        for repetition in range(args.repetitions):
-            pairs = [("inspect", inspect), ("objcopy", reference)]
-            for way, command in (pairs if repetition % 2 == 0 else reversed(pairs)):
-                user[way].append(run(command, work)[1])
+        results = interleaved({"inspect": lambda: run(inspect, work), "objcopy": lambda: run(reference, work)},
+                              args.repetitions)
+        user = {way: [r[1] for r in runs] for way, runs in results.items()}
         inspect_user = statistics.median(user["inspect"])
         objcopy_user = statistics.median(user["objcopy"])
         print(f"inspect --s19 of the image's S-records: {inspect_user:.3f} s user; "
