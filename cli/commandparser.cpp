@@ -80,3 +80,13 @@ std::optional<int> ParseCommand(QCommandLineParser &parser, const CommandHelp &h
         return PrintStandardOutput(HelpText(parser, help));
     return std::nullopt;
 }
+
+std::optional<int> ParseOptionsOnly(QCommandLineParser &parser, const CommandHelp &help, const QStringList &arguments)
+{
+    if (const std::optional<int> status = ParseCommand(parser, help, arguments))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()),
+                          help.command);
+    return std::nullopt;
+}

@@ -28,6 +28,10 @@ QString HelpText(const QCommandLineParser &parser, const CommandHelp &help);
 // (help shown, or a usage error printed), or nothing when the command goes on.
 std::optional<int> ParseCommand(QCommandLineParser &parser, const CommandHelp &help, const QStringList &arguments);
 
+// ParseCommand for a command that takes options only: an argument beside
+// them is a usage error.
+std::optional<int> ParseOptionsOnly(QCommandLineParser &parser, const CommandHelp &help, const QStringList &arguments);
+
 // The option as typed: "--name", or "-n" for a one-letter name.
 QString OptionText(const QString &name);
 

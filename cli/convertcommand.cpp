@@ -150,11 +150,8 @@ QString ConvertCommand::help() const
 
 int ConvertCommand::run(const QStringList &arguments)
 {
-    if (const std::optional<int> status = ParseCommand(m_parser, m_help, arguments))
+    if (const std::optional<int> status = ParseOptionsOnly(m_parser, m_help, arguments))
         return *status;
-    if (!m_parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(m_parser.positionalArguments().constFirst()),
-                          m_help.command);
 
     ConversionRequest request;
     FieldTexts fields;

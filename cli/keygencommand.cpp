@@ -41,11 +41,8 @@ QString KeygenCommand::help() const
 
 int KeygenCommand::run(const QStringList &arguments)
 {
-    if (const std::optional<int> status = ParseCommand(m_parser, m_help, arguments))
+    if (const std::optional<int> status = ParseOptionsOnly(m_parser, m_help, arguments))
         return *status;
-    if (!m_parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(m_parser.positionalArguments().constFirst()),
-                          m_help.command);
     const QString secretPath = m_parser.value(m_secret);
     const QString publicPath = m_parser.value(m_public);
     if (secretPath.isEmpty() || publicPath.isEmpty())

@@ -82,11 +82,8 @@ QString ProfilesCommand::help() const
 
 int ProfilesCommand::run(const QStringList &arguments)
 {
-    if (const std::optional<int> status = ParseCommand(m_parser, m_help, arguments))
+    if (const std::optional<int> status = ParseOptionsOnly(m_parser, m_help, arguments))
         return *status;
-    if (!m_parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(m_parser.positionalArguments().constFirst()),
-                          m_help.command);
 
     const QCommandLineOption *pathOptions[] = {&m_sourcePath, &m_imagePath, &m_srecordPath};
     const QCommandLineOption *chosen = nullptr;

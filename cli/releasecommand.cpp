@@ -102,11 +102,8 @@ QString ReleaseCommand::help() const
 
 int ReleaseCommand::run(const QStringList &arguments)
 {
-    if (const std::optional<int> status = ParseCommand(m_parser, m_help, arguments))
+    if (const std::optional<int> status = ParseOptionsOnly(m_parser, m_help, arguments))
         return *status;
-    if (!m_parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument \"%1\"").arg(m_parser.positionalArguments().constFirst()),
-                          m_help.command);
     if (!m_parser.isSet(m_manifest) || m_parser.value(m_manifest).isEmpty())
         return UsageError(QStringLiteral("--manifest is missing"), m_help.command);
 
