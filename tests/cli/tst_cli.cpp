@@ -1,10 +1,11 @@
 // Runs the built vandrel-cli as a user or a build script would.
 
 #include "conversion.h"
-#include "intelhexwriter.h"
-#include "srecordwriter.h"
 #include "imagestamp.h"
+#include "intelhexwriter.h"
+#include "programrun.h"
 #include "referencetools.h"
+#include "srecordwriter.h"
 #include "testfiles.h"
 #include "testpayload.h"
 
@@ -276,12 +277,7 @@ print(' '.join(sorted(seen)))
 )");
 }
 
-struct CliRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliRun = ProgramRun;
 
 } // namespace
 
@@ -385,24 +381,7 @@ private:
 
 CliRun TestCli::run(const QStringList &arguments, const QStringList &environment, int timeoutMs) const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("SOURCE_DATE_EPOCH")); // a CI may set it
-    for (const QString &entry : environment)
-        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
-    CliRun result;
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return RunProgram(QStringLiteral(VANDREL_CLI_PATH), arguments, m_dir.path(), environment, timeoutMs);
 }
 
 // A run in the background, in the test folder, without SOURCE_DATE_EPOCH.

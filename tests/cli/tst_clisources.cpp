@@ -4,6 +4,7 @@
 // comparison with a placed source.
 
 #include "linkeroutputs.h"
+#include "programrun.h"
 #include "referencetools.h"
 #include "testfiles.h"
 
@@ -11,18 +12,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-struct CliRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliRun = ProgramRun;
 
 const QStringList Outputs{QStringLiteral("out.bin"), QStringLiteral("out.s19"), QStringLiteral("out.hex")};
 
@@ -56,19 +51,7 @@ private:
 
 CliRun TestCliSources::run(const QStringList &arguments) const
 {
-    QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
-    CliRun result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return RunProgram(QStringLiteral(VANDREL_CLI_PATH), arguments, m_dir.path());
 }
 
 void TestCliSources::initTestCase()

@@ -3,6 +3,7 @@
 // that signify-openbsd checks, every tampered file named by verify, and a
 // failing profile that leaves every file of the release as it was.
 
+#include "programrun.h"
 #include "referencetools.h"
 #include "testfiles.h"
 
@@ -14,7 +15,6 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QMap>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,12 +31,7 @@ const char TimeText[] = "2026-12-09 14:30:00";
 const QStringList Firmware{QStringLiteral("main_board"), QStringLiteral("motor_driver"),
                            QStringLiteral("display_panel")};
 
-struct CliRun
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliRun = ProgramRun;
 
 QString Signify()
 {
@@ -99,22 +94,7 @@ private:
 
 CliRun TestRelease::run(const QStringList &arguments) const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("SOURCE_DATE_EPOCH"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(m_dir->path());
-    process.start(QStringLiteral(VANDREL_CLI_PATH), arguments);
-    CliRun result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return RunProgram(QStringLiteral(VANDREL_CLI_PATH), arguments, m_dir->path());
 }
 
 // A copy of the example project, and a key pair made by keygen.
