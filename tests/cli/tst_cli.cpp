@@ -199,7 +199,7 @@ bool AnyCountedFailure(const QJsonObject &checks)
 
 // What every entry of a folder is: its type, and for a regular file its
 // size, time stamp and (up to a MiB) its bytes; a FIFO is never opened.
-QMap<QString, QByteArray> FolderState(const QString &folder)
+QMap<QString, QByteArray> FolderFacts(const QString &folder)
 {
     constexpr qint64 ReadUpTo = 1024 * 1024;
     QMap<QString, QByteArray> state;
@@ -1610,10 +1610,10 @@ void TestCli::settingsThatCannotBeRead()
     else if (kind == QLatin1String("large"))
         QVERIFY(WriteFile(special, "[Sys]\nDevs=1\n" + QByteArray(5 * 1024 * 1024, ';')));
 
-    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> before = FolderFacts(m_dir.path());
     // A run that waited on the FIFO or read /dev/zero would be killed first.
     const CliRun result = run(arguments, {}, 5000);
-    const QMap<QString, QByteArray> after = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> after = FolderFacts(m_dir.path());
     QDir(special).removeRecursively();
     ::unlink(name.constData());
     QCOMPARE(result.exitCode, exitCode);
@@ -1695,7 +1695,7 @@ void TestCli::undecodableArguments()
     const QByteArray names[] = {"s\xff.bin", "c\xff.bin", "c\xfe.bin", "set\xff.ini"};
     for (const QByteArray &name : names)
         QVERIFY(WriteRawName(folder + name, name.startsWith("set") ? ReadFile(path(QStringLiteral("VandrelSet.ini"))) : source));
-    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> before = FolderFacts(m_dir.path());
 
     QProcess shell;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -1714,7 +1714,7 @@ void TestCli::undecodableArguments()
 
     for (const QByteArray &name : names)
         QCOMPARE(ReadRawName(folder + name), name.startsWith("set") ? ReadFile(path(QStringLiteral("VandrelSet.ini"))) : source);
-    QCOMPARE(FolderState(m_dir.path()), before);
+    QCOMPARE(FolderFacts(m_dir.path()), before);
     for (const QByteArray &name : names)
         QCOMPARE(::unlink((folder + name).constData()), 0);
 }
@@ -1767,7 +1767,7 @@ void TestCli::settingsSystemWarnings()
     QFETCH(QString, warning);
 
     QVERIFY(WriteFile(path(QStringLiteral("w.ini")), settings));
-    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> before = FolderFacts(m_dir.path());
     const QByteArray line = "vandrel-cli: warning: " + warning.toUtf8() + '\n';
 
     const CliRun list = run({QStringLiteral("profiles"), QStringLiteral("--settings"), QStringLiteral("w.ini")});
@@ -1780,7 +1780,7 @@ void TestCli::settingsSystemWarnings()
     QCOMPARE(convert.exitCode, 2);
     QVERIFY2(convert.err.startsWith(line), convert.err.constData());
     QVERIFY2(convert.err.contains("no profile 0 in settings file"), convert.err.constData());
-    QCOMPARE(FolderState(m_dir.path()), before);
+    QCOMPARE(FolderFacts(m_dir.path()), before);
 }
 
 void TestCli::helpShowsEveryOption()
@@ -1806,14 +1806,14 @@ void TestCli::checkUsageError(const QString &command)
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
 
-    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> before = FolderFacts(m_dir.path());
     const CliRun result = run(QStringList{command} + arguments);
     QCOMPARE(result.exitCode, 2);
     QCOMPARE(QString::fromUtf8(result.err),
              QStringLiteral("vandrel-cli: %1\nvandrel-cli: try 'vandrel-cli %2 --help' for more information\n")
                  .arg(message, command));
     QVERIFY(result.out.isEmpty());
-    QCOMPARE(FolderState(m_dir.path()), before);
+    QCOMPARE(FolderFacts(m_dir.path()), before);
 }
 
 void TestCli::convertUsageErrors_data()
@@ -1960,7 +1960,7 @@ void TestCli::settingsValuesFailTheRun()
     QVERIFY(WriteFile(path(QStringLiteral("k.ini")), settings));
     for (const char *name : {"k.bin", "k.s19", "k1.bin", "k1.s19"})
         QFile::remove(path(QLatin1String(name)));
-    const QMap<QString, QByteArray> before = FolderState(m_dir.path());
+    const QMap<QString, QByteArray> before = FolderFacts(m_dir.path());
     const CliRun result = run(QStringList{"convert", "--settings", "k.ini", "--time", TimeText} + arguments);
     if (message.isEmpty()) {
         QVERIFY2(result.exitCode == 0, result.err.constData());
@@ -1969,7 +1969,7 @@ void TestCli::settingsValuesFailTheRun()
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(QString::fromUtf8(result.err), QStringLiteral("vandrel-cli: ") + message + QLatin1Char('\n'));
     QVERIFY(result.out.isEmpty());
-    QCOMPARE(FolderState(m_dir.path()), before);
+    QCOMPARE(FolderFacts(m_dir.path()), before);
 
     // The listing warns of what convert refuses.
     if (message.contains(QLatin1String("has no"))) {

@@ -38,25 +38,6 @@ QString Signify()
     return QStandardPaths::findExecutable(QStringLiteral("signify-openbsd"));
 }
 
-// Every file under the folder, hidden ones too, with its contents.
-QMap<QString, QByteArray> TreeState(const QString &root)
-{
-    QMap<QString, QByteArray> state;
-    const QDir base(root);
-    QStringList folders{root};
-    while (!folders.isEmpty()) {
-        const QFileInfoList entries = QDir(folders.takeFirst())
-                                          .entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        for (const QFileInfo &entry : entries) {
-            if (entry.isDir())
-                folders << entry.filePath();
-            state.insert(base.relativeFilePath(entry.filePath()),
-                         entry.isDir() ? QByteArray("folder") : ReadFile(entry.filePath()));
-        }
-    }
-    return state;
-}
-
 QByteArray Flipped(QByteArray bytes, int offset)
 {
     bytes[offset] = char(bytes.at(offset) ^ 0x01);
@@ -268,7 +249,7 @@ void TestRelease::addressedSourcesReleased()
     if (!ReferenceToolsAvailable)
         QSKIP(ReferenceToolsAbsent);
     release();
-    const QMap<QString, QByteArray> rawOutputs = TreeState(path(QStringLiteral("out")));
+    const QMap<QString, QByteArray> rawOutputs = FolderState(path(QStringLiteral("out")), true);
     const struct
     {
         QString name;
@@ -292,17 +273,17 @@ void TestRelease::addressedSourcesReleased()
     }
     QVERIFY(WriteFile(path(QStringLiteral("VandrelSet.ini")), settings));
 
-    const QMap<QString, QByteArray> before = TreeState(m_dir->path());
+    const QMap<QString, QByteArray> before = FolderState(m_dir->path(), true);
     const CliRun refused = run({QStringLiteral("release"), QStringLiteral("--manifest"), QStringLiteral("out/release.json"),
                                 QStringLiteral("--time"), QString::fromLatin1(TimeText)});
     QCOMPARE(refused.exitCode, 1);
     QVERIFY2(refused.err.contains("profile 2 \"显示面板\": source image \"firmware/display_panel.srec\" starts at "
                                   "0x20000000"),
              refused.err.constData());
-    QCOMPARE(TreeState(m_dir->path()), before);
+    QCOMPARE(FolderState(m_dir->path(), true), before);
 
     release({QStringLiteral("--relocate")});
-    QMap<QString, QByteArray> outputs = TreeState(path(QStringLiteral("out")));
+    QMap<QString, QByteArray> outputs = FolderState(path(QStringLiteral("out")), true);
     const QJsonObject manifest = QJsonDocument::fromJson(outputs.take(QStringLiteral("release.json"))).object();
     outputs.remove(QStringLiteral("release.json.sig"));
     QMap<QString, QByteArray> expected = rawOutputs;
@@ -371,7 +352,7 @@ void TestRelease::failingProfileChangesNothing()
     } else {
         manifest = QStringLiteral("firmware/main_board.bin");
     }
-    const QMap<QString, QByteArray> before = TreeState(m_dir->path());
+    const QMap<QString, QByteArray> before = FolderState(m_dir->path(), true);
     const CliRun result = run({QStringLiteral("release"), QStringLiteral("--manifest"), manifest, QStringLiteral("--sign"),
                                QStringLiteral("key.sec"), QStringLiteral("--hex"), QStringLiteral("--time"),
                                QStringLiteral("2027-01-01 00:00:00"), QStringLiteral("--image-version"),
@@ -379,7 +360,7 @@ void TestRelease::failingProfileChangesNothing()
     QFile::setPermissions(lastImage, QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(QString::fromUtf8(result.err).contains(error), result.err.constData());
-    QCOMPARE(TreeState(m_dir->path()), before);
+    QCOMPARE(FolderState(m_dir->path(), true), before);
 }
 
 void TestRelease::unsignedReleaseDropsStaleSignature()
@@ -499,12 +480,12 @@ void TestRelease::usageErrors()
     QFETCH(QStringList, arguments);
     QFETCH(QString, error);
 
-    const QMap<QString, QByteArray> before = TreeState(m_dir->path());
+    const QMap<QString, QByteArray> before = FolderState(m_dir->path(), true);
     const CliRun result = run(arguments);
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(result.err.startsWith("vandrel-cli: ") && QString::fromUtf8(result.err).contains(error),
              result.err.constData());
-    QCOMPARE(TreeState(m_dir->path()), before);
+    QCOMPARE(FolderState(m_dir->path(), true), before);
 }
 
 QTEST_GUILESS_MAIN(TestRelease)

@@ -55,28 +55,6 @@ QDateTime StampTime()
     return QDateTime(QDate(2026, 12, 9), QTime(23, 30, 15));
 }
 
-// Every entry of a folder, hidden ones included, with what each holds:
-// a run that changes nothing leaves this exactly as it was.
-QMap<QString, QByteArray> FolderState(const QString &folder)
-{
-    QMap<QString, QByteArray> state;
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo &entry : entries) {
-        QByteArray what;
-        if (entry.isSymLink())
-            what = "link to " + entry.symLinkTarget().toUtf8();
-        else if (entry.isDir())
-            what = "folder";
-        else if (entry.isFile())
-            what = ReadFile(entry.filePath());
-        else
-            what = "special";
-        state.insert(entry.fileName(), what);
-    }
-    return state;
-}
-
 QByteArray ExpectedImage(const QByteArray &source, quint16 version)
 {
     QByteArray image;

@@ -41,17 +41,6 @@ QDateTime StampTime()
     return QDateTime(QDate(2026, 12, 9), QTime(14, 30, 0));
 }
 
-// Every entry of the folder, hidden ones too, with its contents.
-QMap<QString, QByteArray> FolderState(const QString &folder)
-{
-    QMap<QString, QByteArray> state;
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo &entry : entries)
-        state.insert(entry.fileName(), entry.isDir() ? QByteArray("folder") : ReadFile(entry.filePath()));
-    return state;
-}
-
 QByteArray ExpectedImage(const QByteArray &source, quint16 version)
 {
     QByteArray image;
