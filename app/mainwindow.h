@@ -10,13 +10,13 @@ QT_BEGIN_NAMESPACE
 class QComboBox;
 class QHBoxLayout;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 class QTimer;
 class QVBoxLayout;
 QT_END_NAMESPACE
 
 class ConversionWorker;
+class RunProgressDialog;
 struct ConversionRequest;
 struct ConversionResult;
 
@@ -75,7 +75,7 @@ private:
     QPushButton *m_convertButton = nullptr;
     QList<QPushButton *> m_chooseButtons;
     ConversionWorker *m_worker = nullptr; // the run going on, if any
-    QProgressDialog *m_progressDialog = nullptr;
+    RunProgressDialog *m_progressDialog = nullptr;
     QTimer *m_progressTimer = nullptr;
     QElapsedTimer m_runClock;
     QPointer<QWidget> m_focusBeforeRun;

@@ -4,6 +4,7 @@
 #include "conversionmessages.h"
 #include "conversionworker.h"
 #include "profilesettings.h"
+#include "runprogressdialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 
@@ -81,15 +81,8 @@ void MainWindow::startRun(const ConversionRequest &request)
 
 void MainWindow::showProgressDialog()
 {
-    m_progressDialog = new QProgressDialog(QStringLiteral("正在转换…"), QStringLiteral("取消"), 0, ProgressSteps, this);
-    m_progressDialog->setWindowTitle(QStringLiteral("转换"));
-    m_progressDialog->setWindowModality(Qt::WindowModal);
-    m_progressDialog->setAutoClose(false);
-    m_progressDialog->setAutoReset(false);
-    m_progressDialog->setMinimumDuration(0);
+    m_progressDialog = new RunProgressDialog(ProgressSteps, this);
     connect(m_progressDialog, &QProgressDialog::canceled, this, &MainWindow::cancelRun);
-    // Escape reaches QDialog::reject, which hides the dialog without canceled().
-    connect(m_progressDialog, &QDialog::rejected, this, &MainWindow::cancelRun);
     m_progressDialog->show();
 }
 
@@ -110,11 +103,14 @@ void MainWindow::updateProgress()
 
 void MainWindow::cancelRun()
 {
-    // The dialog hid itself; fed again it would come back.
-    if (m_progressTimer)
-        m_progressTimer->stop();
+    // The run first: hiding the dialog may take a while.
     if (m_worker)
         m_worker->cancel();
+    // A hidden dialog fed again would come back.
+    if (m_progressTimer)
+        m_progressTimer->stop();
+    if (m_progressDialog)
+        m_progressDialog->hide();
 }
 
 void MainWindow::runFinished()
