@@ -27,6 +27,21 @@ bool HoldsFrame(qint64 imageSize, SourceComparison &result)
                           QStringLiteral("the image is %1 bytes, too short for a header and a trailer").arg(imageSize)});
     return false;
 }
+
+// The source check once the first difference (empty: none) is known; sizes
+// names both sides' sizes, equal what holds when they are the same.
+void AppendVerdict(SourceComparison &result, const QString &difference, qint64 payloadSize, qint64 common,
+                   const QString &sizes, const QString &equal)
+{
+    const QString name = SourceCheckName::Source();
+    if (!difference.isEmpty())
+        result.checks.append({name, false, payloadSize != result.sourceSize ? difference + QStringLiteral("; ") + sizes
+                                                                            : difference});
+    else if (payloadSize != result.sourceSize)
+        result.checks.append({name, false, sizes + QStringLiteral("; the first %1 are equal").arg(common)});
+    else
+        result.checks.append({name, true, equal});
+}
 } // namespace
 
 namespace {
@@ -69,7 +84,6 @@ SourceComparison CompareWithSource(QIODevice *image, QIODevice *source)
     }
     result.sourceSize = source->size();
     const qint64 imageSize = image->size();
-    const QString name = SourceCheckName::Source();
     if (!HoldsFrame(imageSize, result))
         return result;
     const qint64 payloadSize = imageSize - FrameSize;
@@ -82,14 +96,9 @@ SourceComparison CompareWithSource(QIODevice *image, QIODevice *source)
     const std::optional<QString> difference = FirstDifference(image, source, common, &result.readError);
     if (!difference)
         return result;
-    const QString sizes = QStringLiteral("the payload is %1 bytes, the source %2").arg(payloadSize).arg(result.sourceSize);
-    if (!difference->isEmpty())
-        result.checks.append({name, false, payloadSize != result.sourceSize ? *difference + QStringLiteral("; ") + sizes
-                                                                             : *difference});
-    else if (payloadSize != result.sourceSize)
-        result.checks.append({name, false, sizes + QStringLiteral("; the first %1 are equal").arg(common)});
-    else
-        result.checks.append({name, true, QStringLiteral("the %1 payload bytes equal the source").arg(payloadSize)});
+    AppendVerdict(result, *difference, payloadSize, common,
+                  QStringLiteral("the payload is %1 bytes, the source %2").arg(payloadSize).arg(result.sourceSize),
+                  QStringLiteral("the %1 payload bytes equal the source").arg(payloadSize));
     return result;
 }
 
@@ -163,15 +172,8 @@ SourceComparison CompareWithPlacedSource(QIODevice *image, QIODevice *source, So
     const QString placed = QStringLiteral("the %1 source placed from 0x%2 with fill 0x%3")
                                .arg(SourceFormatTitle(format), HexDigits(layout.firstAddress(), 8),
                                     HexDigits(layout.fill(), 2));
-    const QString sizes =
-        QStringLiteral("the payload is %1 bytes, %2 gives %3").arg(payloadSize).arg(placed).arg(result.sourceSize);
-    if (!difference->isEmpty())
-        result.checks.append({name, false, payloadSize != result.sourceSize ? *difference + QStringLiteral("; ") + sizes
-                                                                             : *difference});
-    else if (payloadSize != result.sourceSize)
-        result.checks.append({name, false, sizes + QStringLiteral("; the first %1 are equal").arg(common)});
-    else
-        result.checks.append(
-            {name, true, QStringLiteral("the %1 payload bytes equal %2").arg(payloadSize).arg(placed)});
+    AppendVerdict(result, *difference, payloadSize, common,
+                  QStringLiteral("the payload is %1 bytes, %2 gives %3").arg(payloadSize).arg(placed).arg(result.sourceSize),
+                  QStringLiteral("the %1 payload bytes equal %2").arg(payloadSize).arg(placed));
     return result;
 }

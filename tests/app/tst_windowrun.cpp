@@ -118,12 +118,6 @@ private:
     QTimer m_poll;
 };
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                                  QDir::Name);
-}
-
 } // namespace
 
 class TestWindowRun : public QObject
@@ -383,7 +377,7 @@ void TestWindowRun::cancelKeepsPreviousFiles()
     QFETCH(QString, how);
     QFETCH(int, atPercent);
     writePreviousPair();
-    const QStringList before = entriesOf(QStringLiteral("out"));
+    const QStringList before = FolderEntries(QStringLiteral("out"));
     const std::unique_ptr<MainWindow> window = openWindow(m_largeSource);
 
     RunWatcher watcher;
@@ -403,7 +397,7 @@ void TestWindowRun::cancelKeepsPreviousFiles()
     if (atPercent == CancelAtOnce)
         window->close();
     if (atPercent == CancelAtFirstFile) {
-        QVERIFY(QTest::qWaitFor([&before]() { return entriesOf(QStringLiteral("out")) != before; }, RunWaitMs));
+        QVERIFY(QTest::qWaitFor([&before]() { return FolderEntries(QStringLiteral("out")) != before; }, RunWaitMs));
         QCOMPARE(watcher.dialogShownAtMs, qint64(-1)); // still in the image
         window->close();
     }
@@ -428,7 +422,7 @@ void TestWindowRun::cancelKeepsPreviousFiles()
     }
     QCOMPARE(ReadFile(QStringLiteral("out/app.bin")), QByteArray("previous image"));
     QCOMPARE(ReadFile(QStringLiteral("out/app.s19")), QByteArray("previous S-records"));
-    QCOMPARE(entriesOf(QStringLiteral("out")), before);
+    QCOMPARE(FolderEntries(QStringLiteral("out")), before);
 }
 
 // Return in any input starts "转换", also in the version field while its
@@ -545,7 +539,7 @@ void TestWindowRun::failureNamesPathAndCause()
     QLockFile lock(m_dir->filePath(QStringLiteral("out/.app.bin.lock")));
     if (how == QLatin1String("locked"))
         QVERIFY(lock.tryLock());
-    const QStringList before = entriesOf(QStringLiteral("out"));
+    const QStringList before = FolderEntries(QStringLiteral("out"));
     const QByteArray previousImage = how == QLatin1String("fifo") ? QByteArray() : ReadFile("out/app.bin");
 
     const std::unique_ptr<MainWindow> window = openWindow(how == QLatin1String("tmpfs") ? m_largeSource
@@ -567,7 +561,7 @@ void TestWindowRun::failureNamesPathAndCause()
     if (how != QLatin1String("fifo"))
         QCOMPARE(ReadFile(QStringLiteral("out/app.bin")), previousImage);
     QCOMPARE(ReadFile(QStringLiteral("out/app.s19")), QByteArray("previous S-records"));
-    QCOMPARE(entriesOf(QStringLiteral("out")), before);
+    QCOMPARE(FolderEntries(QStringLiteral("out")), before);
 }
 #endif
 

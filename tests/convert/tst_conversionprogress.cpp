@@ -34,12 +34,6 @@ ConversionRequest requestIn(const QString &folder)
     return request;
 }
 
-QStringList folderEntries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                                  QDir::Name);
-}
-
 } // namespace
 
 class TestConversionProgress : public QObject
@@ -124,7 +118,7 @@ void TestConversionProgress::cancelChangesNothing()
     QVERIFY(WriteFile(request.imagePath, "previous image"));
     QVERIFY(WriteFile(request.srecordPath, "previous S-records"));
     QVERIFY(WriteFile(request.hexPath, "previous Intel HEX"));
-    const QStringList before = folderEntries(out);
+    const QStringList before = FolderEntries(out);
 
     ConversionProgress *progressPointer = nullptr;
     ConversionProgress progress([&](qint64 done, qint64) {
@@ -144,7 +138,7 @@ void TestConversionProgress::cancelChangesNothing()
     QCOMPARE(ReadFile(request.srecordPath), QByteArray("previous S-records"));
     QCOMPARE(ReadFile(request.hexPath), QByteArray("previous Intel HEX"));
     // No temporary file and no lock left beside the outputs.
-    QCOMPARE(folderEntries(out), before);
+    QCOMPARE(FolderEntries(out), before);
 }
 
 QTEST_GUILESS_MAIN(TestConversionProgress)

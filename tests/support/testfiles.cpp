@@ -18,6 +18,11 @@ bool WriteFile(const QString &path, const QByteArray &contents)
         && file.flush();
 }
 
+QStringList FolderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 QMap<QString, QByteArray> FolderState(const QString &folder, bool recursive)
 {
     QMap<QString, QByteArray> state;

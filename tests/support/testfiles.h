@@ -4,12 +4,16 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // The whole contents of a file; an empty array when it cannot be read.
 QByteArray ReadFile(const QString &path);
 
 // Writes the file whole, replacing what it held; false when that fails.
 bool WriteFile(const QString &path, const QByteArray &contents);
+
+// The names in a folder, hidden ones included, sorted.
+QStringList FolderEntries(const QString &folder);
 
 // Every entry of a folder, hidden ones included (and those of its
 // subfolders, named relative to it, when recursive), with what each is: a
