@@ -109,6 +109,18 @@ private:
     bool placeSections();
     bool placeSegments();
     QString sectionName(const Section &section, quint64 index);
+    // The bytes [offset, offset + size) that what names ("segment 2", a
+    // section) must lie inside the file.
+    bool insideFile(const QString &what, quint64 offset, quint64 size)
+    {
+        if (offset <= m_fileSize && size <= m_fileSize - offset)
+            return true;
+        return fail(QStringLiteral("%1 (%2 bytes at offset 0x%3) runs past the end of the file (%4 bytes)")
+                        .arg(what)
+                        .arg(size)
+                        .arg(HexDigits(offset, 1))
+                        .arg(m_fileSize));
+    }
     bool fail(const QString &fault)
     {
         m_layout.fault = fault;
@@ -212,12 +224,8 @@ bool ElfReader::readSegments()
             continue;
         const Segment segment{entry.wide(c.pOffset), entry.wide(c.pFileSize), entry.wide(c.pPhysical),
                               entry.wide(c.pVirtual), entry.wide(c.pMemorySize)};
-        if (segment.offset > m_fileSize || segment.fileSize > m_fileSize - segment.offset)
-            return fail(QStringLiteral("segment %1 (%2 bytes at offset 0x%3) runs past the end of the file (%4 bytes)")
-                            .arg(i)
-                            .arg(segment.fileSize)
-                            .arg(HexDigits(segment.offset, 1))
-                            .arg(m_fileSize));
+        if (!insideFile(QStringLiteral("segment %1").arg(i), segment.offset, segment.fileSize))
+            return false;
         m_segments.push_back(segment);
     }
     return true;
@@ -308,12 +316,8 @@ bool ElfReader::placeSections()
             || section.type == 0)
             continue;
         const QString name = sectionName(section, i);
-        if (section.offset > m_fileSize || section.size > m_fileSize - section.offset)
-            return fail(QStringLiteral("%1 (%2 bytes at offset 0x%3) runs past the end of the file (%4 bytes)")
-                            .arg(name)
-                            .arg(section.size)
-                            .arg(HexDigits(section.offset, 1))
-                            .arg(m_fileSize));
+        if (!insideFile(name, section.offset, section.size))
+            return false;
         m_layout.pieces.push_back({LoadAddress(section, m_segments), section.offset, section.size, name});
     }
     return true;
