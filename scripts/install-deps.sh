@@ -18,7 +18,7 @@ packages=(
     srecord binutils python3    # independent references: srec_cat, objcopy, crc_hqx
     binutils-arm-none-eabi      # ELF sources made from assembly in the tests, and their objcopy
     python3-intelhex            # another independent reader and writer of Intel HEX
-    time                        # GNU time: peak memory in bench/cli-bench.py
+    time                        # GNU time: every measured run of the benchmarks (bench/benchtiming.py)
     xvfb xauth xdotool          # the window smoke test and the run command
     faketime                    # a fixed clock for the window and vandrel-cli in the tests
     fonts-wqy-microhei          # Chinese glyphs in the window
